@@ -1,0 +1,136 @@
+#include "Application.h"
+
+#include <cstdio>
+
+#include "AppDefs.h"
+#include "MainThread.h"
+
+BApplication* be_app = nullptr;
+BMessenger be_app_messenger;
+
+namespace BPrivate
+{
+bool (*gWindowsQuitRequested)() = nullptr;
+}
+
+BApplication::BApplication(const char* signature) : BApplication(signature, nullptr) {}
+
+BApplication::BApplication(const char* signature, status_t* error)
+    : BLooper("application"), fSignature(signature != nullptr ? signature : ""), fInitError(B_OK),
+      fFinished(false)
+{
+    _SetDeleteOnQuit(false);
+    if (be_app != nullptr) {
+        fprintf(stderr, "BApplication: an application object exists already\n");
+        fInitError = B_NOT_ALLOWED;
+    } else {
+        be_app = this;
+        be_app_messenger = BMessenger(this);
+        BPrivate::set_main_thread();
+    }
+    if (error != nullptr)
+        *error = fInitError;
+}
+
+BApplication::~BApplication()
+{
+    if (be_app == this) {
+        be_app = nullptr;
+        be_app_messenger = BMessenger();
+    }
+}
+
+thread_id BApplication::Run()
+{
+    if (fInitError != B_OK || IsRunning())
+        return B_BAD_THREAD_STATE;
+    fFinished = false;
+    BPrivate::set_main_thread();
+    thread_id thread = _StartThread(_AppThread);
+    if (thread < 0)
+        return thread;
+    BPrivate::run_main_loop([this] { return fFinished.load(); });
+    wait_for_thread(thread, nullptr);
+    BPrivate::reap_looper_threads();
+    fThread = 0;
+    return thread;
+}
+
+int32 BApplication::_AppThread(void* application)
+{
+    auto* app = static_cast<BApplication*>(application);
+    if (app->Lock()) {
+        app->ReadyToRun();
+        app->Unlock();
+    }
+    app->_Loop();
+    // The windows go before Run() returns, while the main thread still
+    // serves them.
+    app->QuitOtherLoopers();
+    app->fFinished = true;
+    BPrivate::wake_main_thread();
+    return 0;
+}
+
+void BApplication::QuitOtherLoopers()
+{
+    for (BLooper* looper : BLooper::_AllLoopers()) {
+        if (looper == this)
+            continue;
+        if (looper->Lock())
+            looper->Quit();
+    }
+    BPrivate::reap_looper_threads();
+}
+
+void BApplication::Quit()
+{
+    if (!IsRunning())
+        return; // nothing runs yet; the object belongs to main()
+    if (find_thread(nullptr) == Thread()) {
+        _EndLoop();
+        return;
+    }
+    // From another thread: the loop ends by itself and Run() returns; we
+    // do not wait, as the caller may be the main thread that Run() needs.
+    _PostQuit();
+    _ReleaseAllLocks();
+}
+
+bool BApplication::QuitRequested()
+{
+    if (BPrivate::gWindowsQuitRequested != nullptr)
+        return BPrivate::gWindowsQuitRequested();
+    return true;
+}
+
+void BApplication::ReadyToRun() {}
+
+void BApplication::AboutRequested() {}
+
+void BApplication::Pulse() {}
+
+void BApplication::DispatchMessage(BMessage* message, BHandler* handler)
+{
+    if (handler == this) {
+        switch (message->what) {
+        case B_ABOUT_REQUESTED:
+            AboutRequested();
+            return;
+        case B_READY_TO_RUN:
+            ReadyToRun();
+            return;
+        case B_PULSE:
+            Pulse();
+            return;
+        default:
+            break;
+        }
+    }
+    BLooper::DispatchMessage(message, handler);
+}
+
+void BApplication::MessageReceived(BMessage* message)
+{
+    BLooper::MessageReceived(message);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+// The application object. Run() starts the application's message loop on
+// a thread of its own and keeps the calling (main) thread in the main loop
+// (MainThread.h), where the display backend handles native events. Run()
+// returns once the application has quit; by then every other looper has
+// been asked to quit and its thread has ended.
+
+#include <string>
+
+#include "Looper.h"
+#include "Messenger.h"
+
+class BApplication : public BLooper
+{
+public:
+    explicit BApplication(const char* signature);
+    BApplication(const char* signature, status_t* error);
+    ~BApplication() override;
+
+    status_t InitCheck() const { return fInitError; }
+    const char* Signature() const { return fSignature.c_str(); }
+
+    thread_id Run() override;
+    void Quit() override;
+    // The default asks each window; it is true when all agree.
+    bool QuitRequested() override;
+    virtual void ReadyToRun();
+    virtual void AboutRequested();
+    virtual void Pulse();
+
+    void DispatchMessage(BMessage* message, BHandler* handler) override;
+    void MessageReceived(BMessage* message) override;
+
+private:
+    static int32 _AppThread(void* application);
+    void QuitOtherLoopers();
+
+    std::string fSignature;
+    status_t fInitError;
+    std::atomic<bool> fFinished;
+};
+
+extern BApplication* be_app;
+extern BMessenger be_app_messenger;
+
+namespace BPrivate
+{
+// The interface kit's answer to "may the application quit?" (asks the
+// windows); absent, the answer is yes.
+extern bool (*gWindowsQuitRequested)();
+} // namespace BPrivate

@@ -1,0 +1,129 @@
+#include "MainThread.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include "OS.h"
+
+namespace BPrivate
+{
+
+namespace
+{
+
+struct Task {
+    const std::function<void()>* work;
+    bool done = false;
+};
+
+std::mutex sLock;
+std::condition_variable sWake;     // the main loop waits here without a pump
+std::condition_variable sFinished; // callers wait here for their task
+std::deque<Task*> sTasks;
+bool sLoopRunning = false;
+bool sWakeRequested = false;
+MainThreadPump* sPump = nullptr;
+std::atomic<thread_id> sMainThread{0};
+
+void run_pending_tasks()
+{
+    for (;;) {
+        Task* task;
+        {
+            std::lock_guard<std::mutex> lock(sLock);
+            if (sTasks.empty())
+                return;
+            task = sTasks.front();
+            sTasks.pop_front();
+        }
+        (*task->work)();
+        std::lock_guard<std::mutex> lock(sLock);
+        task->done = true;
+        sFinished.notify_all();
+    }
+}
+
+} // namespace
+
+MainThreadPump::~MainThreadPump() {}
+
+void set_main_thread_pump(MainThreadPump* pump)
+{
+    std::lock_guard<std::mutex> lock(sLock);
+    sPump = pump;
+    sWake.notify_all();
+}
+
+bool is_main_thread()
+{
+    thread_id main = sMainThread.load();
+    return main == 0 || main == find_thread(nullptr);
+}
+
+void set_main_thread()
+{
+    sMainThread = find_thread(nullptr);
+}
+
+void wake_main_thread()
+{
+    std::lock_guard<std::mutex> lock(sLock);
+    sWakeRequested = true;
+    sWake.notify_all();
+    if (sPump != nullptr)
+        sPump->Wake();
+}
+
+void call_on_main_thread(const std::function<void()>& work)
+{
+    Task task{&work};
+    {
+        std::unique_lock<std::mutex> lock(sLock);
+        if (!sLoopRunning || is_main_thread()) {
+            lock.unlock();
+            work();
+            return;
+        }
+        sTasks.push_back(&task);
+        sWake.notify_all();
+        if (sPump != nullptr)
+            sPump->Wake();
+        sFinished.wait(lock, [&] { return task.done; });
+    }
+}
+
+void run_main_loop(const std::function<bool()>& done)
+{
+    {
+        std::lock_guard<std::mutex> lock(sLock);
+        sLoopRunning = true;
+    }
+    set_main_thread();
+    while (!done()) {
+        run_pending_tasks();
+        MainThreadPump* pump;
+        {
+            std::unique_lock<std::mutex> lock(sLock);
+            pump = sPump;
+            if (pump == nullptr) {
+                sWake.wait_for(lock, std::chrono::milliseconds(100),
+                               [] { return sWakeRequested || !sTasks.empty() || sPump; });
+                sWakeRequested = false;
+                continue;
+            }
+            sWakeRequested = false;
+        }
+        // The pump is only ever removed from this thread, so it stays valid.
+        pump->Pump(100000);
+    }
+    // Tasks queued until now run here; later ones run on their callers.
+    {
+        std::lock_guard<std::mutex> lock(sLock);
+        sLoopRunning = false;
+    }
+    run_pending_tasks();
+}
+
+} // namespace BPrivate
