@@ -1,0 +1,479 @@
+#include "UTF8.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <iconv.h>
+#include <mutex>
+
+namespace
+{
+
+enum class Kind { kNone, kSingleByte, kShiftJIS, kEUCJP, kEUCKR };
+
+struct Encoding {
+    const char* iconvName;
+    Kind kind;
+};
+
+// Indexed by conversion code. CP932 rather than SHIFT_JIS: it keeps 0x5C and
+// 0x7E as ASCII and knows the NEC and IBM rows that Windows users type.
+constexpr Encoding kEncodings[] = {
+    {"ISO-8859-1", Kind::kSingleByte}, {"ISO-8859-2", Kind::kSingleByte},
+    {"ISO-8859-3", Kind::kSingleByte}, {"ISO-8859-4", Kind::kSingleByte},
+    {"ISO-8859-5", Kind::kSingleByte}, {"ISO-8859-6", Kind::kSingleByte},
+    {"ISO-8859-7", Kind::kSingleByte}, {"ISO-8859-8", Kind::kSingleByte},
+    {"ISO-8859-9", Kind::kSingleByte}, {"ISO-8859-10", Kind::kSingleByte},
+    {"MACINTOSH", Kind::kSingleByte},  {"CP932", Kind::kShiftJIS},
+    {"EUC-JP", Kind::kEUCJP},          {nullptr, Kind::kNone},
+    {"CP1252", Kind::kSingleByte},     {nullptr, Kind::kNone},
+    {"KOI8-R", Kind::kSingleByte},     {"CP1251", Kind::kSingleByte},
+    {"CP866", Kind::kSingleByte},      {"CP437", Kind::kSingleByte},
+    {"EUC-KR", Kind::kEUCKR},
+};
+constexpr uint32 kEncodingCount = sizeof(kEncodings) / sizeof(kEncodings[0]);
+
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+const size_t kIconvFailed = static_cast<size_t>(-1);
+
+// #pragma mark - UTF-8
+
+enum class Utf8Status { kValid, kInvalid, kTruncated };
+
+struct Utf8Char {
+    Utf8Status status;
+    int32 length; // bytes that make up the character, or the bad sequence
+    uint32 codePoint;
+};
+
+// The second byte decides whether a sequence is overlong, a surrogate or past
+// U+10FFFF; the bytes after it cannot.
+bool second_byte_ok(uint8 lead, uint8 byte)
+{
+    switch (lead) {
+    case 0xE0:
+        return byte >= 0xA0 && byte <= 0xBF;
+    case 0xED:
+        return byte >= 0x80 && byte <= 0x9F;
+    case 0xF0:
+        return byte >= 0x90 && byte <= 0xBF;
+    case 0xF4:
+        return byte >= 0x80 && byte <= 0x8F;
+    default:
+        return (byte & 0xC0) == 0x80;
+    }
+}
+
+// Reads the character at s, with n > 0 bytes left. A bad sequence spans its
+// lead byte and the continuation bytes after it, up to the length the lead
+// announces, so that it becomes one substitute; a stray continuation byte is
+// a sequence of its own. Truncated means a valid start cut off by the end of
+// the input, which may still be completed by the caller's next chunk.
+Utf8Char decode_utf8(const uint8* s, int32 n)
+{
+    const uint8 lead = s[0];
+    if (lead < 0x80)
+        return {Utf8Status::kValid, 1, lead};
+    int32 length = 1;
+    if (lead >= 0xC0 && lead < 0xE0)
+        length = 2;
+    else if (lead >= 0xE0 && lead < 0xF0)
+        length = 3;
+    else if (lead >= 0xF0 && lead < 0xF8)
+        length = 4;
+    else
+        return {Utf8Status::kInvalid, 1, 0};
+
+    bool valid = lead >= 0xC2 && lead <= 0xF4;
+    uint32 codePoint = lead & (0x7F >> length);
+    for (int32 i = 1; i < length; i++) {
+        if (i == n)
+            return {valid ? Utf8Status::kTruncated : Utf8Status::kInvalid, i, 0};
+        if ((s[i] & 0xC0) != 0x80)
+            return {Utf8Status::kInvalid, i, 0};
+        if (i == 1 && !second_byte_ok(lead, s[1]))
+            valid = false;
+        codePoint = (codePoint << 6) | (s[i] & 0x3F);
+    }
+    return {valid ? Utf8Status::kValid : Utf8Status::kInvalid, length, codePoint};
+}
+
+// #pragma mark - single-byte sets
+
+struct SingleByteTable {
+    bool ready = false;
+    // The UTF-8 form of each byte; a length of 0 marks a byte the set leaves
+    // undefined.
+    struct {
+        uint8 length;
+        uint8 bytes[3];
+    } forward[256];
+    // The way back: ASCII directly, everything else by binary search.
+    int16 ascii[128];
+    struct Reverse {
+        uint32 codePoint;
+        uint8 byte;
+        bool operator<(const Reverse& other) const { return codePoint < other.codePoint; }
+    } reverse[256];
+    int32 reverseCount = 0;
+};
+
+void build_table(SingleByteTable& table, const char* iconvName)
+{
+    iconv_t cd = iconv_open("UTF-8", iconvName);
+    if (cd == kNoConverter)
+        return;
+    std::fill(std::begin(table.ascii), std::end(table.ascii), int16(-1));
+    for (int32 byte = 0; byte < 256; byte++) {
+        char in = char(byte);
+        uint8 out[8];
+        char* inPos = &in;
+        char* outPos = reinterpret_cast<char*>(out);
+        size_t inLeft = 1;
+        size_t outLeft = sizeof(out);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        auto& entry = table.forward[byte];
+        entry.length = 0;
+        if (iconv(cd, &inPos, &inLeft, &outPos, &outLeft) == kIconvFailed)
+            continue;
+        const int32 length = int32(sizeof(out) - outLeft);
+        // Only one BMP character per byte fits the table; no set we use
+        // has anything else.
+        if (length < 1 || length > 3)
+            continue;
+        const Utf8Char c = decode_utf8(out, length);
+        if (c.status != Utf8Status::kValid || c.length != length)
+            continue;
+        entry.length = uint8(length);
+        memcpy(entry.bytes, out, size_t(length));
+        if (c.codePoint < 0x80) {
+            if (table.ascii[c.codePoint] < 0)
+                table.ascii[c.codePoint] = int16(byte);
+        } else {
+            table.reverse[table.reverseCount++] = {c.codePoint, uint8(byte)};
+        }
+    }
+    iconv_close(cd);
+    // Stable, so that if a set maps two bytes to one character the lower
+    // byte wins, as it does for ASCII.
+    std::stable_sort(table.reverse, table.reverse + table.reverseCount);
+    table.ready = true;
+}
+
+// Built on first use and never changed after, so threads share them freely.
+const SingleByteTable* single_byte_table(uint32 code)
+{
+    static SingleByteTable tables[kEncodingCount];
+    static std::once_flag built[kEncodingCount];
+    std::call_once(built[code], build_table, std::ref(tables[code]), kEncodings[code].iconvName);
+    return tables[code].ready ? &tables[code] : nullptr;
+}
+
+void table_to_utf8(const SingleByteTable& table, const uint8* src, int32 srcLen, uint8* dst,
+                   int32 dstLen, uint8 substitute, int32& consumed, int32& written)
+{
+    int32 in = 0;
+    int32 out = 0;
+    for (; in < srcLen; in++) {
+        const auto& entry = table.forward[src[in]];
+        if (entry.length == 1) {
+            if (out == dstLen)
+                break;
+            dst[out++] = entry.bytes[0];
+            continue;
+        }
+        if (entry.length == 0) {
+            if (out == dstLen)
+                break;
+            dst[out++] = substitute;
+            continue;
+        }
+        if (dstLen - out < entry.length)
+            break;
+        for (int32 i = 0; i < entry.length; i++)
+            dst[out++] = entry.bytes[i];
+    }
+    consumed = in;
+    written = out;
+}
+
+int32 table_lookup(const SingleByteTable& table, uint32 codePoint)
+{
+    if (codePoint < 0x80)
+        return table.ascii[codePoint];
+    const SingleByteTable::Reverse key = {codePoint, 0};
+    const auto* end = table.reverse + table.reverseCount;
+    const auto* found = std::lower_bound(table.reverse, end, key);
+    return found != end && found->codePoint == codePoint ? found->byte : -1;
+}
+
+void table_from_utf8(const SingleByteTable& table, const uint8* src, int32 srcLen, uint8* dst,
+                     int32 dstLen, uint8 substitute, int32& consumed, int32& written)
+{
+    int32 in = 0;
+    int32 out = 0;
+    while (in < srcLen && out < dstLen) {
+        // Most of any line is ASCII; spare it the full decoder.
+        if (src[in] < 0x80 && table.ascii[src[in]] >= 0) {
+            dst[out++] = uint8(table.ascii[src[in++]]);
+            continue;
+        }
+        const Utf8Char c = decode_utf8(src + in, srcLen - in);
+        if (c.status == Utf8Status::kTruncated)
+            break;
+        const int32 byte =
+            c.status == Utf8Status::kValid ? table_lookup(table, c.codePoint) : int32(-1);
+        dst[out++] = byte >= 0 ? uint8(byte) : substitute;
+        in += c.length;
+    }
+    consumed = in;
+    written = out;
+}
+
+// #pragma mark - multibyte sets
+
+// An iconv_t holds conversion state and must not be used by two threads at
+// once; rather than lock, each thread opens its own on first use and closes
+// them when it ends.
+class ConverterCache
+{
+public:
+    ConverterCache()
+    {
+        for (auto& pair : fConverters)
+            pair[0] = pair[1] = kNoConverter;
+    }
+
+    ~ConverterCache()
+    {
+        for (auto& pair : fConverters) {
+            for (iconv_t cd : pair) {
+                if (cd != kNoConverter)
+                    iconv_close(cd);
+            }
+        }
+    }
+
+    ConverterCache(const ConverterCache&) = delete;
+    ConverterCache& operator=(const ConverterCache&) = delete;
+
+    iconv_t Get(uint32 code, bool toUtf8)
+    {
+        iconv_t& cd = fConverters[code][toUtf8 ? 1 : 0];
+        if (cd == kNoConverter) {
+            const char* name = kEncodings[code].iconvName;
+            cd = toUtf8 ? iconv_open("UTF-8", name) : iconv_open(name, "UTF-8");
+        }
+        if (cd != kNoConverter)
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        return cd;
+    }
+
+private:
+    iconv_t fConverters[kEncodingCount][2];
+};
+
+iconv_t converter(uint32 code, bool toUtf8)
+{
+    thread_local ConverterCache cache;
+    return cache.Get(code, toUtf8);
+}
+
+bool is_trail_byte(Kind kind, uint8 byte)
+{
+    if (kind == Kind::kShiftJIS)
+        return byte >= 0x40 && byte <= 0xFC && byte != 0x7F;
+    return byte >= 0xA1 && byte <= 0xFE;
+}
+
+// How many bytes make up the character iconv refused at s, with n > 0 bytes
+// left. A lead byte takes its trail bytes with it, up to and including the
+// first byte that cannot be a trail byte, so that a broken pair becomes one
+// substitute and the next character starts cleanly after it.
+int32 bad_char_length(Kind kind, const uint8* s, int32 n)
+{
+    const uint8 lead = s[0];
+    int32 trailCount = 0;
+    switch (kind) {
+    case Kind::kShiftJIS:
+        trailCount = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+        break;
+    case Kind::kEUCJP:
+        // 0x8E brings a half-width katakana, 0x8F a JIS X 0212 pair.
+        trailCount = lead == 0x8F ? 2 : (lead == 0x8E || (lead >= 0xA1 && lead <= 0xFE));
+        break;
+    case Kind::kEUCKR:
+        trailCount = lead >= 0xA1 && lead <= 0xFE;
+        break;
+    default:
+        break;
+    }
+    int32 length = 1;
+    while (trailCount-- > 0 && length < n) {
+        if (!is_trail_byte(kind, s[length++]))
+            break;
+    }
+    return length;
+}
+
+struct IconvRun {
+    char* in;
+    size_t inLeft;
+    char* out;
+    size_t outLeft;
+
+    // Converts until done or stopped; returns 0 or the errno iconv gave.
+    int Convert(iconv_t cd)
+    {
+        if (iconv(cd, &in, &inLeft, &out, &outLeft) != kIconvFailed)
+            return 0;
+        return errno;
+    }
+
+    bool PutSubstitute(char substitute)
+    {
+        if (outLeft == 0)
+            return false;
+        *out++ = substitute;
+        outLeft--;
+        return true;
+    }
+
+    void Skip(size_t count)
+    {
+        in += count;
+        inLeft -= count;
+    }
+};
+
+void iconv_to_utf8(iconv_t cd, Kind kind, const uint8* src, int32 srcLen, uint8* dst, int32 dstLen,
+                   char substitute, int32& consumed, int32& written)
+{
+    // iconv takes non-const input for historical reasons but never writes it.
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(src));
+    char* out = reinterpret_cast<char*>(dst);
+    IconvRun run = {in, size_t(srcLen), out, size_t(dstLen)};
+    while (run.inLeft > 0) {
+        const int error = run.Convert(cd);
+        // E2BIG: the next character does not fit. EINVAL: the input ends
+        // in the middle of a character, which stays for the next call.
+        if (error != EILSEQ)
+            break;
+        if (!run.PutSubstitute(substitute))
+            break;
+        run.Skip(size_t(
+            bad_char_length(kind, reinterpret_cast<const uint8*>(run.in), int32(run.inLeft))));
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    consumed = int32(run.in - in);
+    written = int32(run.out - out);
+}
+
+// UTF-8 is checked here rather than by iconv, which would report a bad
+// sequence without saying how long it is; iconv only ever sees valid runs.
+void iconv_from_utf8(iconv_t cd, const uint8* src, int32 srcLen, uint8* dst, int32 dstLen,
+                     char substitute, int32& consumed, int32& written)
+{
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(src));
+    char* out = reinterpret_cast<char*>(dst);
+    IconvRun run = {in, 0, out, size_t(dstLen)};
+    bool stopped = false;
+    while (!stopped && run.in - in < srcLen) {
+        const int32 start = int32(run.in - in);
+        int32 end = start;
+        Utf8Char c = {Utf8Status::kValid, 0, 0};
+        while (end < srcLen) {
+            if (src[end] < 0x80) {
+                end++;
+                continue;
+            }
+            c = decode_utf8(src + end, srcLen - end);
+            if (c.status != Utf8Status::kValid)
+                break;
+            end += c.length;
+        }
+
+        run.inLeft = size_t(end - start);
+        while (run.inLeft > 0) {
+            const int error = run.Convert(cd);
+            if (error == 0)
+                break;
+            // EILSEQ: a character the target set lacks. Anything else
+            // (E2BIG) means there is no room for it.
+            if (error != EILSEQ || !run.PutSubstitute(substitute)) {
+                stopped = true;
+                break;
+            }
+            run.Skip(size_t(
+                decode_utf8(reinterpret_cast<const uint8*>(run.in), int32(run.inLeft)).length));
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+        if (stopped || end == srcLen)
+            break;
+
+        // The bad or truncated sequence that ended the valid run.
+        if (c.status == Utf8Status::kTruncated || !run.PutSubstitute(substitute))
+            break;
+        run.Skip(size_t(c.length));
+    }
+    consumed = int32(run.in - in);
+    written = int32(run.out - out);
+}
+
+status_t convert(bool toUtf8, uint32 code, const char* src, int32* srcLen, char* dst, int32* dstLen,
+                 int32* state, char substitute)
+{
+    if (state != nullptr)
+        *state = 0;
+    if (src == nullptr || srcLen == nullptr || dst == nullptr || dstLen == nullptr || *srcLen < 0 ||
+        *dstLen < 0 || code >= kEncodingCount || kEncodings[code].kind == Kind::kNone) {
+        if (srcLen != nullptr)
+            *srcLen = 0;
+        if (dstLen != nullptr)
+            *dstLen = 0;
+        return B_BAD_VALUE;
+    }
+
+    const uint8* in = reinterpret_cast<const uint8*>(src);
+    uint8* out = reinterpret_cast<uint8*>(dst);
+    int32 consumed = 0;
+    int32 written = 0;
+    status_t status = B_OK;
+    const Kind kind = kEncodings[code].kind;
+    if (kind == Kind::kSingleByte) {
+        const SingleByteTable* table = single_byte_table(code);
+        if (table == nullptr)
+            status = B_ERROR;
+        else if (toUtf8)
+            table_to_utf8(*table, in, *srcLen, out, *dstLen, uint8(substitute), consumed, written);
+        else
+            table_from_utf8(*table, in, *srcLen, out, *dstLen, uint8(substitute), consumed,
+                            written);
+    } else {
+        iconv_t cd = converter(code, toUtf8);
+        if (cd == kNoConverter)
+            status = B_ERROR;
+        else if (toUtf8)
+            iconv_to_utf8(cd, kind, in, *srcLen, out, *dstLen, substitute, consumed, written);
+        else
+            iconv_from_utf8(cd, in, *srcLen, out, *dstLen, substitute, consumed, written);
+    }
+    *srcLen = consumed;
+    *dstLen = written;
+    return status;
+}
+
+} // namespace
+
+status_t convert_to_utf8(uint32 srcEncoding, const char* src, int32* srcLen, char* dst,
+                         int32* dstLen, int32* state, char substitute)
+{
+    return convert(true, srcEncoding, src, srcLen, dst, dstLen, state, substitute);
+}
+
+status_t convert_from_utf8(uint32 dstEncoding, const char* src, int32* srcLen, char* dst,
+                           int32* dstLen, int32* state, char substitute)
+{
+    return convert(false, dstEncoding, src, srcLen, dst, dstLen, state, substitute);
+}
