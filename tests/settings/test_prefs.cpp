@@ -1,0 +1,269 @@
+#include <Prefs.h>
+
+#include <Entry.h>
+#include <File.h>
+#include <Message.h>
+
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "TestDir.h"
+
+namespace
+{
+
+const char* kFile = "Pelmor settings";
+
+std::string flatten(const BMessage& m)
+{
+    std::string out(size_t(m.FlattenedSize()), '\0');
+    m.Flatten(out.data(), ssize_t(out.size()));
+    return out;
+}
+
+struct Stderr {
+    Stderr() { testing::internal::CaptureStderr(); }
+    std::string Text() { return testing::internal::GetCapturedStderr(); }
+};
+
+} // namespace
+
+TEST(Prefs, DefaultsHoldExactlyTheKeysInOrder)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    Prefs prefs(kFile, "Pelmor");
+    BMessage* msg = prefs.GetMsg();
+    const char* expected[] = {"nick", "nick2", "name",   "userinfo", "server", "txt",
+                              "bkg",  "usr",   "cannel", "hilite",   "err"};
+    ASSERT_EQ(msg->CountNames(B_ANY_TYPE), 11);
+    for (int32 i = 0; i < 11; i++) {
+        const char* name;
+        type_code type;
+        int32 count;
+        ASSERT_EQ(msg->GetInfo(B_ANY_TYPE, i, &name, &type, &count), B_OK);
+        EXPECT_STREQ(name, expected[i]);
+        EXPECT_EQ(count, strcmp(name, "server") == 0 ? 2 : 1) << name;
+        EXPECT_EQ(type, type_code(i < 5 ? B_STRING_TYPE : B_ANY_TYPE)) << name;
+    }
+    EXPECT_STREQ(msg->GetString("nick"), "be_user");
+    EXPECT_STREQ(msg->GetString("nick2"), "be_user_2");
+    const char* first;
+    const char* second;
+    ASSERT_EQ(msg->FindString("server", 0, &first), B_OK);
+    ASSERT_EQ(msg->FindString("server", 1, &second), B_OK);
+    EXPECT_NE(strstr(first, ":6667"), nullptr);
+    EXPECT_EQ(strchr(second, ':'), nullptr);
+    // The colours are stored as they stand in the table.
+    for (const irc_color_item& item : irc_color) {
+        const void* data;
+        ssize_t size;
+        ASSERT_EQ(msg->FindData(item.name, B_ANY_TYPE, &data, &size), B_OK);
+        ASSERT_EQ(size, 4);
+        EXPECT_EQ(memcmp(data, &item.color, 4), 0) << item.name;
+    }
+    EXPECT_EQ(irc_color[1].color, (rgb_color{224, 224, 224, 224}));
+    EXPECT_STREQ(irc_color[3].name, "cannel");
+}
+
+TEST(Prefs, FirstStartCreatesAnEmptyFileAndWritesItAtExit)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    std::string path = dir / "Pelmor/Pelmor settings";
+    std::string written;
+    {
+        Prefs prefs(kFile, "Pelmor");
+        ASSERT_TRUE(BEntry(path.c_str()).IsFile());
+        EXPECT_EQ(TestDir::ReadFile(path), "") << "nothing is written before exit";
+        prefs.Lock();
+        prefs.GetMsg()->ReplaceString("nick", "alice");
+        prefs.GetMsg()->AddInt16("encoding", 17);
+        written = flatten(*prefs.GetMsg());
+        prefs.Unlock();
+    }
+    EXPECT_EQ(TestDir::ReadFile(path), written);
+
+    // The next start reads it back; the defaults are not merged in.
+    Prefs again(kFile, "Pelmor");
+    EXPECT_STREQ(again.GetMsg()->GetString("nick"), "alice");
+    int16 encoding = 0;
+    EXPECT_EQ(again.GetMsg()->FindInt16("encoding", &encoding), B_OK);
+    EXPECT_EQ(encoding, 17);
+}
+
+TEST(Prefs, AFileWithoutAKeyLeavesItAbsent)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    mkdir((dir / "Pelmor").c_str(), 0755);
+    BMessage stored;
+    stored.AddString("nick2", "only");
+    TestDir::WriteFile(dir / "Pelmor/Pelmor settings", flatten(stored));
+    Prefs prefs(kFile, "Pelmor");
+    EXPECT_FALSE(prefs.GetMsg()->HasString("nick"));
+    EXPECT_STREQ(prefs.GetMsg()->GetString("nick2"), "only");
+}
+
+TEST(Prefs, AFileRemovedWhileRunningIsNotRecreated)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    std::string path = dir / "Pelmor/Pelmor settings";
+    Stderr err;
+    {
+        Prefs prefs(kFile, "Pelmor");
+        ASSERT_EQ(unlink(path.c_str()), 0);
+    }
+    EXPECT_NE(err.Text().find("Error...\nThe setting file is not found."), std::string::npos);
+    EXPECT_FALSE(BEntry(path.c_str()).Exists());
+}
+
+TEST(Prefs, ADamagedFileIsKeptAsideAndTheDefaultsUsed)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    mkdir((dir / "Pelmor").c_str(), 0755);
+    std::string path = dir / "Pelmor/Pelmor settings";
+    BMessage stored;
+    stored.AddString("nick", "carol");
+    std::string damaged = flatten(stored);
+    damaged.resize(damaged.size() - 3); // cut off mid-value
+    TestDir::WriteFile(path, damaged);
+    TestDir::WriteFile(path + ".damaged", "an older casualty");
+
+    std::string told;
+    {
+        Stderr err;
+        Prefs prefs(kFile, "Pelmor");
+        told = err.Text();
+        EXPECT_STREQ(prefs.GetMsg()->GetString("nick"), "be_user");
+        EXPECT_EQ(TestDir::ReadFile(path + ".damaged.2"), damaged);
+        EXPECT_EQ(TestDir::ReadFile(path + ".damaged"), "an older casualty");
+    }
+    EXPECT_NE(told.find("damaged"), std::string::npos) << told;
+    EXPECT_NE(told.find(".damaged.2"), std::string::npos) << told;
+    // At exit the good settings replace the damaged file; the copy stays.
+    BMessage back;
+    std::string now = TestDir::ReadFile(path);
+    ASSERT_EQ(back.Unflatten(now.data(), ssize_t(now.size())), B_OK);
+    EXPECT_STREQ(back.GetString("nick"), "be_user");
+    EXPECT_EQ(TestDir::ReadFile(path + ".damaged.2"), damaged);
+}
+
+TEST(Prefs, TrailingGarbageCountsAsDamage)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    mkdir((dir / "Pelmor").c_str(), 0755);
+    BMessage stored;
+    stored.AddString("nick", "dave");
+    TestDir::WriteFile(dir / "Pelmor/Pelmor settings", flatten(stored) + "junk");
+    Stderr err;
+    Prefs prefs(kFile, "Pelmor");
+    EXPECT_NE(err.Text().find("damaged"), std::string::npos);
+    EXPECT_STREQ(prefs.GetMsg()->GetString("nick"), "be_user");
+}
+
+TEST(Prefs, AnEmptyFileLeftByAnEarlyExitMeansDefaults)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    mkdir((dir / "Pelmor").c_str(), 0755);
+    TestDir::WriteFile(dir / "Pelmor/Pelmor settings", "");
+    Stderr err;
+    Prefs prefs(kFile, "Pelmor");
+    EXPECT_EQ(err.Text(), "");
+    EXPECT_STREQ(prefs.GetMsg()->GetString("nick"), "be_user");
+    EXPECT_FALSE(BEntry((dir / "Pelmor/Pelmor settings.damaged").c_str()).Exists());
+}
+
+TEST(Prefs, WithNoFolderTheStoreStillWorks)
+{
+    TestDir dir;
+    TestDir::WriteFile(dir / "notafolder", "x");
+    dir.UseAsConfigHome(dir / "notafolder/config");
+    Stderr err;
+    {
+        Prefs prefs(kFile, "Pelmor");
+        ASSERT_NE(prefs.GetMsg(), nullptr);
+        prefs.Lock();
+        EXPECT_STREQ(prefs.GetMsg()->GetString("nick"), "be_user");
+        prefs.GetMsg()->AddPoint("IRCAppWindow", BPoint(-1, -1));
+        prefs.Unlock();
+    }
+    EXPECT_NE(err.Text().find("The setting file is not found."), std::string::npos);
+}
+
+TEST(Prefs, AFileThatCannotBeReadIsNotOverwritten)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    // A folder where the file should be: it exists but cannot be read.
+    ASSERT_EQ(mkdir((dir / "Pelmor").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((dir / "Pelmor/Pelmor settings").c_str(), 0755), 0);
+    TestDir::WriteFile(dir / "Pelmor/Pelmor settings/keep", "mine");
+    Stderr err;
+    {
+        Prefs prefs(kFile, "Pelmor");
+        EXPECT_STREQ(prefs.GetMsg()->GetString("nick"), "be_user");
+    }
+    EXPECT_NE(err.Text().find("The setting file is not found."), std::string::npos);
+    EXPECT_EQ(TestDir::ReadFile(dir / "Pelmor/Pelmor settings/keep"), "mine");
+}
+
+TEST(Prefs, ALinkedSettingsFileStaysALink)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    mkdir((dir / "Pelmor").c_str(), 0755);
+    mkdir((dir / "dotfiles").c_str(), 0755);
+    BMessage stored;
+    stored.AddString("nick", "erin");
+    TestDir::WriteFile(dir / "dotfiles/pelmor", flatten(stored));
+    std::string link = dir / "Pelmor/Pelmor settings";
+    ASSERT_EQ(symlink((dir / "dotfiles/pelmor").c_str(), link.c_str()), 0);
+    {
+        Prefs prefs(kFile, "Pelmor");
+        EXPECT_STREQ(prefs.GetMsg()->GetString("nick"), "erin");
+        prefs.Lock();
+        prefs.GetMsg()->ReplaceString("nick", "frank");
+        prefs.Unlock();
+    }
+    EXPECT_TRUE(BEntry(link.c_str()).IsSymLink());
+    BMessage back;
+    std::string now = TestDir::ReadFile(dir / "dotfiles/pelmor");
+    ASSERT_EQ(back.Unflatten(now.data(), ssize_t(now.size())), B_OK);
+    EXPECT_STREQ(back.GetString("nick"), "frank");
+}
+
+TEST(Prefs, TwoStoresShareTheFolder)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    {
+        Prefs main(kFile, "Pelmor");
+        Prefs servers("servers settings", "Pelmor");
+    }
+    EXPECT_FALSE(TestDir::ReadFile(dir / "Pelmor/Pelmor settings").empty());
+    EXPECT_FALSE(TestDir::ReadFile(dir / "Pelmor/servers settings").empty());
+}
+
+TEST(Prefs, PrintsBothMessages)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    Prefs prefs(kFile, "Pelmor");
+    testing::internal::CaptureStdout();
+    prefs.PrintToStream();
+    std::string out = testing::internal::GetCapturedStdout();
+    size_t defaults = out.find("\nDefault Settings\n");
+    size_t user = out.find("\nUser Settings\n");
+    ASSERT_NE(defaults, std::string::npos);
+    ASSERT_NE(user, std::string::npos);
+    EXPECT_LT(defaults, user);
+    EXPECT_NE(out.find("be_user", user), std::string::npos);
+}
