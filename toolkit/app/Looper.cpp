@@ -563,9 +563,20 @@ bool BLooper::Lock()
 
 status_t BLooper::LockWithTimeout(bigtime_t timeout)
 {
-    std::shared_ptr<LooperLock> state = _LockState();
-    if (!state)
-        return B_BAD_VALUE;
+    return _LockLooper(this, timeout);
+}
+
+// Touches the looper only once the list says it is alive, so a messenger
+// may try a looper that has gone.
+status_t BLooper::_LockLooper(const BLooper* looper, bigtime_t timeout)
+{
+    std::shared_ptr<LooperLock> state;
+    {
+        std::lock_guard<std::mutex> lock(sListLock);
+        if (sLoopers.count(looper) == 0)
+            return B_BAD_VALUE;
+        state = looper->fLock;
+    }
     return acquire(*state, timeout);
 }
 

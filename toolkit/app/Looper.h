@@ -94,6 +94,7 @@ public:
     std::shared_ptr<BPrivate::LooperPort> _Port() const { return fPort; }
     BHandler* _HandlerForToken(int32 token) const;
     static bool _IsValid(const BLooper* looper);
+    static status_t _LockLooper(const BLooper* looper, bigtime_t timeout);
     // Snapshot of every looper alive now.
     static std::vector<BLooper*> _AllLoopers();
 

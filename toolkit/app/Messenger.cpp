@@ -71,7 +71,7 @@ status_t BMessenger::LockTargetWithTimeout(bigtime_t timeout) const
 {
     if (fLooper == nullptr)
         return B_BAD_VALUE;
-    return fLooper->LockWithTimeout(timeout);
+    return BLooper::_LockLooper(fLooper, timeout);
 }
 
 status_t BMessenger::SendMessage(uint32 command, BHandler* replyTo) const

@@ -245,6 +245,7 @@ TEST(Looper, QuitFromAnotherThreadWaitsAndDeletes)
     Log log;
     std::atomic<bool> deleted{false};
     auto* looper = new TestLooper(log, &deleted);
+    BMessenger messenger(looper);
     looper->Run();
     BMessage m = text("before quit");
     looper->PostMessage(&m);
@@ -252,10 +253,10 @@ TEST(Looper, QuitFromAnotherThreadWaitsAndDeletes)
     looper->Quit();
     EXPECT_TRUE(deleted.load());
     EXPECT_EQ(log.Entries().size(), 1u) << "messages queued before Quit are handled";
-    // The dead looper refuses everything instead of crashing.
-    EXPECT_FALSE(looper->Lock());
-    EXPECT_NE(looper->PostMessage(&m), B_OK);
-    looper->Unlock();
+    // A messenger to the dead looper refuses everything instead of crashing.
+    EXPECT_FALSE(BLooper::_IsValid(looper));
+    EXPECT_FALSE(messenger.LockTarget());
+    EXPECT_EQ(messenger.SendMessage(&m), B_BAD_PORT_ID);
 }
 
 TEST(Looper, QuitFromItsOwnThreadAndQuitRequested)
