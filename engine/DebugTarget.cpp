@@ -1,0 +1,31 @@
+#include "DebugTarget.h"
+
+#include <Looper.h>
+
+DebugTarget g_debug;
+
+void DebugTarget::Set(BLooper* window)
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    fWindow = window;
+}
+
+void DebugTarget::Clear(BLooper* window)
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    if (fWindow == window)
+        fWindow = nullptr;
+}
+
+bool DebugTarget::IsSet() const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    return fWindow != nullptr;
+}
+
+bool DebugTarget::Post(BMessage* message) const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    // PostMessage checks that the looper still exists.
+    return fWindow != nullptr && fWindow->PostMessage(message) == B_OK;
+}

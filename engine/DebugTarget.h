@@ -1,0 +1,29 @@
+#pragma once
+
+// Where raw traffic goes: the debug window while one is open. Network
+// threads post to it while the windows that open and close it set and clear
+// it, so every use goes through one small lock. That lock is a leaf: posting
+// takes no looper lock, so it can never wait on a window.
+
+#include <mutex>
+
+class BLooper;
+class BMessage;
+
+class DebugTarget
+{
+public:
+    void Set(BLooper* window);
+    // Clears only if `window` is still the one set: a window that closes
+    // late must not unhook its successor.
+    void Clear(BLooper* window);
+    bool IsSet() const;
+    // Posts a copy of the message to the window, if one is set.
+    bool Post(BMessage* message) const;
+
+private:
+    mutable std::mutex fLock;
+    BLooper* fWindow = nullptr;
+};
+
+extern DebugTarget g_debug;

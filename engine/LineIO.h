@@ -1,0 +1,49 @@
+#pragma once
+
+// The byte-level rules of the connection, apart from any socket so that
+// they can be tested and fuzzed on their own.
+//
+// Reading: a line ends at LF, and a CR just before that LF is dropped; NUL
+// bytes are dropped; a line is cut after 511 bytes and the rest of the
+// server's line is read as the next line. The line is then converted to
+// UTF-8 whole, into a buffer big enough for any 511 bytes to grow into.
+//
+// Writing: a line's body (everything before its trailing LFs) loses every
+// CR, and any LF inside it becomes a blank, so one line stays one line on
+// the wire. The body is converted and cut to 510 bytes at a character
+// boundary; the line end is the original trailing LFs (one or two: the
+// CTCP TIME answer has two), or one LF when there were none.
+
+#include <SupportDefs.h>
+
+enum {
+    LINE_MAX_RAW = 511,                // bytes of one server line as read
+    LINE_MAX_UTF8 = LINE_MAX_RAW * 3,  // the same after conversion to UTF-8
+    LINE_MAX_BODY = 510,               // bytes before the line end on the wire
+    LINE_MAX_WIRE = LINE_MAX_BODY + 2, // with the longest line end
+};
+
+class LineSplitter
+{
+public:
+    // Takes bytes from [*data, end) until a line is complete (true) or the
+    // bytes run out first (false; call again with more).
+    bool Take(const char** data, const char* end);
+    // Starts a new line.
+    void Reset() { fCount = 0; }
+    const char* Line() const { return fLine; }
+    size_t Length() const { return fCount; }
+
+private:
+    char fLine[LINE_MAX_RAW + 1] = {};
+    size_t fCount = 0;
+};
+
+// Converts a raw line from `encoding` to UTF-8 into `out` (at least
+// LINE_MAX_UTF8 + 1 bytes), NUL-terminated; returns the length. An unknown
+// encoding reads as the default, Windows code page 1252.
+size_t line_to_utf8(int16 encoding, const char* raw, size_t length, char* out);
+
+// Builds the bytes to send for `line` in `encoding` into `wire` (at least
+// LINE_MAX_WIRE + 1 bytes), NUL-terminated; returns their count.
+size_t line_to_wire(int16 encoding, const char* line, char* wire);
