@@ -1,0 +1,132 @@
+#pragma once
+
+// A real IRC server for end-to-end tests: Debian's ngircd, started on a
+// free port on 127.0.0.1 with a configuration in a temporary folder, and
+// stopped when the object goes.
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "TestDir.h"
+
+class Ngircd
+{
+public:
+    static const char* Binary()
+    {
+        for (const char* path : {"/usr/sbin/ngircd", "/usr/bin/ngircd"})
+            if (access(path, X_OK) == 0)
+                return path;
+        return nullptr;
+    }
+
+    Ngircd()
+    {
+        fPort = FreePort();
+        chmod(fDir.Path().c_str(), 0755);
+        std::string config = fDir / "ngircd.conf";
+        TestDir::WriteFile(config, "[Global]\n"
+                                   "    Name = irc.pelmor.test\n"
+                                   "    Info = Pelmor test server\n"
+                                   "    AdminInfo1 = Pelmor tests\n"
+                                   "    AdminInfo2 = 127.0.0.1\n"
+                                   "    AdminEMail = nobody@pelmor.test\n"
+                                   "    Listen = 127.0.0.1\n"
+                                   "    Ports = " +
+                                       std::to_string(fPort) +
+                                       "\n"
+                                       "    MotdPhrase = \"Welcome to the Pelmor test server\"\n"
+                                       "[Limits]\n"
+                                       "    PingTimeout = 120\n"
+                                       "    PongTimeout = 20\n"
+                                       "    MaxNickLength = 30\n"
+                                       "[Options]\n"
+                                       "    DNS = no\n"
+                                       "    Ident = no\n"
+                                       "    PAM = no\n");
+        const char* binary = Binary();
+        if (binary == nullptr || fPort == 0)
+            return;
+        std::string log = fDir / "ngircd.log";
+        fPid = fork();
+        if (fPid == 0) {
+            int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) {
+                dup2(fd, 1);
+                dup2(fd, 2);
+            }
+            execl(binary, binary, "-n", "-f", config.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Ready once it accepts connections.
+        for (int i = 0; i < 200 && !fReady; i++) {
+            fReady = CanConnect();
+            if (!fReady)
+                usleep(50000);
+        }
+    }
+
+    ~Ngircd()
+    {
+        if (fPid <= 0)
+            return;
+        kill(fPid, SIGTERM);
+        for (int i = 0; i < 60; i++) {
+            if (waitpid(fPid, nullptr, WNOHANG) == fPid)
+                return;
+            usleep(50000);
+        }
+        kill(fPid, SIGKILL);
+        waitpid(fPid, nullptr, 0);
+    }
+
+    bool Ready() const { return fReady; }
+    std::string Port() const { return std::to_string(fPort); }
+    std::string Log() const { return TestDir::ReadFile(fDir / "ngircd.log"); }
+
+    Ngircd(const Ngircd&) = delete;
+    Ngircd& operator=(const Ngircd&) = delete;
+
+private:
+    static uint16_t FreePort()
+    {
+        int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        struct sockaddr_in address {
+        };
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        uint16_t port = 0;
+        if (bind(s, reinterpret_cast<struct sockaddr*>(&address), sizeof(address)) == 0 &&
+            getsockname(s, reinterpret_cast<struct sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+        close(s);
+        return port;
+    }
+
+    bool CanConnect() const
+    {
+        int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        struct sockaddr_in address {
+        };
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(fPort);
+        bool ok = connect(s, reinterpret_cast<struct sockaddr*>(&address), sizeof(address)) == 0;
+        close(s);
+        return ok;
+    }
+
+    TestDir fDir;
+    uint16_t fPort = 0;
+    pid_t fPid = -1;
+    bool fReady = false;
+};

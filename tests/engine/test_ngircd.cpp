@@ -1,0 +1,126 @@
+// Two engines on a real IRC server.
+
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "Ngircd.h"
+
+namespace
+{
+
+// A user of the test: an owner looper and its engine.
+struct Client {
+    RecordingLooper* owner = new RecordingLooper;
+    irc* engine = new irc(owner);
+
+    Client(const std::string& port, const std::string& nick, const std::string& nick2)
+    {
+        owner->Adopt(engine);
+        owner->Answer433(engine, nick, nick2);
+        engine->setup("127.0.0.1", "Pelmor", port.c_str());
+        engine->start();
+    }
+    ~Client()
+    {
+        if (engine != nullptr)
+            owner->Drop(engine);
+        owner->Stop();
+    }
+    void Command(const std::string& text)
+    {
+        BMessage message(MSG_IRC);
+        message.AddString("cmd", text.c_str());
+        owner->PostMessage(&message, engine);
+    }
+    // Waits for a posted line whose command, sender and parameter start
+    // are as given.
+    bool WaitLine(const std::string& command, const std::string& from,
+                  const std::string& paramsStart)
+    {
+        return owner->WaitFor([&](const std::vector<BMessage>& all) {
+            for (const BMessage& m : all) {
+                if (m.what == MSG_IRC && command == m.GetString("command", "") &&
+                    from == m.GetString("from", "") &&
+                    std::string(m.GetString("params", "")).rfind(paramsStart, 0) == 0)
+                    return true;
+            }
+            return false;
+        });
+    }
+    bool WaitInfoStart(const std::string& start)
+    {
+        return owner->WaitFor([&](const std::vector<BMessage>& all) {
+            for (const BMessage& m : all)
+                if (m.what == MSG_INF && std::string(m.GetString("txt", "")).rfind(start, 0) == 0)
+                    return true;
+            return false;
+        });
+    }
+};
+
+} // namespace
+
+TEST(Ngircd, TwoClientsTalkOnARealServer)
+{
+    ASSERT_NE(Ngircd::Binary(), nullptr) << "ngircd is not installed (./test.sh installs it)";
+    Ngircd server;
+    ASSERT_TRUE(server.Ready()) << server.Log();
+
+    Client alice(server.Port(), "alice", "alice_");
+    ASSERT_TRUE(alice.WaitLine("001", "irc.pelmor.test", "alice :")) << alice.owner->Dump();
+    EXPECT_STREQ(alice.engine->get_cur_nick(), "alice");
+
+    // The second client asks for the same name first: the server refuses
+    // it before registration, so the reply names "*" and carries no code.
+    Client bob(server.Port(), "alice", "bob");
+    ASSERT_TRUE(bob.WaitLine("433", "irc.pelmor.test", "* alice ")) << bob.owner->Dump();
+    for (const BMessage& m : bob.owner->Messages()) {
+        if (strcmp(m.GetString("command", ""), "433") == 0) {
+            EXPECT_FALSE(m.HasInt16("code"));
+        }
+    }
+    bob.Command("/NICK bob");
+    ASSERT_TRUE(bob.WaitLine("001", "irc.pelmor.test", "bob :")) << bob.owner->Dump();
+
+    alice.Command("/JOIN #pelmor");
+    ASSERT_TRUE(alice.WaitLine("JOIN", "alice", ":#pelmor")) << alice.owner->Dump();
+    ASSERT_TRUE(alice.WaitLine("366", "irc.pelmor.test", "alice #pelmor ")) << alice.owner->Dump();
+    bob.Command("/j #pelmor");
+    ASSERT_TRUE(alice.WaitLine("JOIN", "bob", ":#pelmor")) << alice.owner->Dump();
+    ASSERT_TRUE(bob.WaitLine("353", "irc.pelmor.test", "bob = #pelmor :")) << bob.owner->Dump();
+
+    alice.Command("/MSG #pelmor hello from alice \xC3\xA9");
+    ASSERT_TRUE(bob.WaitLine("PRIVMSG", "alice", "#pelmor :hello from alice \xC3\xA9\n"))
+        << bob.owner->Dump();
+
+    bob.Command("/CTCP VERSION alice");
+    ASSERT_TRUE(bob.WaitInfoStart("VERSION alice Pelmor (v0.1a) for BeOS R4 Intel(c)"))
+        << bob.owner->Dump();
+    ASSERT_TRUE(alice.owner->WaitForInfo("query CTCP VERSION from bob\n"));
+    bob.Command("/CTCP PING alice");
+    ASSERT_TRUE(bob.WaitInfoStart("PING alice ")) << bob.owner->Dump();
+    for (const std::string& info : bob.owner->Infos()) {
+        if (info.rfind("PING alice ", 0) == 0) {
+            EXPECT_TRUE(info == "PING alice 0 (s)\n" || info == "PING alice 1 (s)\n") << info;
+        }
+    }
+
+    alice.Command("/NICK alice2");
+    ASSERT_TRUE(bob.WaitLine("NICK", "alice", ":alice2")) << bob.owner->Dump();
+    ASSERT_TRUE(alice.WaitLine("NICK", "alice", ":alice2"));
+    EXPECT_STREQ(alice.engine->get_cur_nick(), "alice2");
+    alice.Command("/MSG bob private words");
+    ASSERT_TRUE(bob.WaitLine("PRIVMSG", "alice2", "bob :private words")) << bob.owner->Dump();
+
+    // Alice quits: her engine sends QUIT and the server closes the line.
+    bigtime_t start = system_time();
+    alice.owner->Drop(alice.engine);
+    alice.engine = nullptr;
+    EXPECT_LT(system_time() - start, 2500000) << "the server closed after QUIT";
+    ASSERT_TRUE(bob.WaitLine("QUIT", "alice2", ":")) << bob.owner->Dump();
+    std::vector<std::string> infos = alice.owner->Infos();
+    ASSERT_GE(infos.size(), 3u);
+    EXPECT_EQ(infos[infos.size() - 3], "QUITING...\n");
+    EXPECT_EQ(infos[infos.size() - 2], "exit thread\n");
+    EXPECT_EQ(infos.back(), "READY.\n");
+}
