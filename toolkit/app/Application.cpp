@@ -1,6 +1,8 @@
 #include "Application.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <mutex>
 
 #include "AppDefs.h"
 #include "MainThread.h"
@@ -10,8 +12,35 @@ BMessenger be_app_messenger;
 
 namespace BPrivate
 {
+
 bool (*gWindowsQuitRequested)() = nullptr;
+
+namespace
+{
+// Never destroyed, like the list of loopers.
+std::mutex& sWindowsLock = *new std::mutex;
+std::vector<BWindow*>& sWindows = *new std::vector<BWindow*>;
+} // namespace
+
+void register_window(BWindow* window)
+{
+    std::lock_guard<std::mutex> lock(sWindowsLock);
+    sWindows.push_back(window);
 }
+
+void unregister_window(BWindow* window)
+{
+    std::lock_guard<std::mutex> lock(sWindowsLock);
+    sWindows.erase(std::remove(sWindows.begin(), sWindows.end(), window), sWindows.end());
+}
+
+std::vector<BWindow*> windows()
+{
+    std::lock_guard<std::mutex> lock(sWindowsLock);
+    return sWindows;
+}
+
+} // namespace BPrivate
 
 BApplication::BApplication(const char* signature) : BApplication(signature, nullptr) {}
 
@@ -45,11 +74,16 @@ thread_id BApplication::Run()
     if (fInitError != B_OK || IsRunning())
         return B_BAD_THREAD_STATE;
     fFinished = false;
-    BPrivate::set_main_thread();
+    // The loop counts as running before the application's thread starts,
+    // so that what ReadyToRun sends to the main thread waits for it.
+    BPrivate::begin_main_loop();
     thread_id thread = _StartThread(_AppThread);
-    if (thread < 0)
+    if (thread < 0) {
+        BPrivate::end_main_loop();
         return thread;
+    }
     BPrivate::run_main_loop([this] { return fFinished.load(); });
+    BPrivate::end_main_loop();
     wait_for_thread(thread, nullptr);
     BPrivate::reap_looper_threads();
     fThread = 0;
@@ -128,6 +162,19 @@ void BApplication::DispatchMessage(BMessage* message, BHandler* handler)
         }
     }
     BLooper::DispatchMessage(message, handler);
+}
+
+int32 BApplication::CountWindows() const
+{
+    return int32(BPrivate::windows().size());
+}
+
+BWindow* BApplication::WindowAt(int32 index) const
+{
+    std::vector<BWindow*> all = BPrivate::windows();
+    if (index < 0 || size_t(index) >= all.size())
+        return nullptr;
+    return all[size_t(index)];
 }
 
 void BApplication::MessageReceived(BMessage* message)

@@ -7,9 +7,12 @@
 // been asked to quit and its thread has ended.
 
 #include <string>
+#include <vector>
 
 #include "Looper.h"
 #include "Messenger.h"
+
+class BWindow;
 
 class BApplication : public BLooper
 {
@@ -32,6 +35,10 @@ public:
     void DispatchMessage(BMessage* message, BHandler* handler) override;
     void MessageReceived(BMessage* message) override;
 
+    // The open windows, in the order they were made.
+    int32 CountWindows() const;
+    BWindow* WindowAt(int32 index) const;
+
 private:
     static int32 _AppThread(void* application);
     void QuitOtherLoopers();
@@ -49,4 +56,8 @@ namespace BPrivate
 // The interface kit's answer to "may the application quit?" (asks the
 // windows); absent, the answer is yes.
 extern bool (*gWindowsQuitRequested)();
+// The interface kit keeps the application's list of windows up to date.
+void register_window(BWindow* window);
+void unregister_window(BWindow* window);
+std::vector<BWindow*> windows();
 } // namespace BPrivate

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <unordered_set>
 
@@ -49,11 +50,13 @@ struct LooperLock {
 namespace
 {
 
-std::mutex sListLock;
-std::unordered_set<const BLooper*> sLoopers;
+// Never destroyed: threads of loopers that quit themselves may still be
+// finishing when static destructors run at exit.
+std::mutex& sListLock = *new std::mutex;
+std::unordered_set<const BLooper*>& sLoopers = *new std::unordered_set<const BLooper*>;
 
-std::mutex sReapLock;
-std::vector<thread_id> sReapable;
+std::mutex& sReapLock = *new std::mutex;
+std::vector<thread_id>& sReapable = *new std::vector<thread_id>;
 
 status_t acquire(LooperLock& state, bigtime_t timeout)
 {
@@ -115,6 +118,11 @@ BLooper::BLooper(const char* name, int32 priority, int32 /*portCapacity*/)
       fCurrentDetached(false), fCommonFilters(nullptr), fTerminating(false), fJoinedByOther(false),
       fDeleteOnQuit(true)
 {
+    // Threads of loopers that quit by themselves are joined at the latest
+    // when the process ends.
+    static std::once_flag sReapAtExit;
+    std::call_once(sReapAtExit, [] { std::atexit(BPrivate::reap_looper_threads); });
+
     // The creating thread holds the lock until Run().
     fLock->owner = find_thread(nullptr);
     fLock->count = 1;
@@ -430,6 +438,7 @@ thread_id BLooper::_StartThread(thread_func entry)
 {
     if (fThread.load() > 0)
         return B_BAD_THREAD_STATE;
+    reap_looper_threads(); // the threads of loopers that have gone meanwhile
     thread_id thread = spawn_thread(entry, Name() != nullptr ? Name() : "looper", fPriority, this);
     if (thread < 0)
         return thread;

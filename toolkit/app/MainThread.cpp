@@ -18,10 +18,11 @@ struct Task {
     bool done = false;
 };
 
-std::mutex sLock;
-std::condition_variable sWake;     // the main loop waits here without a pump
-std::condition_variable sFinished; // callers wait here for their task
-std::deque<Task*> sTasks;
+// Never destroyed: window threads may still call in while the process ends.
+std::mutex& sLock = *new std::mutex;
+std::condition_variable& sWake = *new std::condition_variable;     // the loop, without a pump
+std::condition_variable& sFinished = *new std::condition_variable; // callers, for their task
+std::deque<Task*>& sTasks = *new std::deque<Task*>;
 bool sLoopRunning = false;
 bool sWakeRequested = false;
 MainThreadPump* sPump = nullptr;
@@ -94,10 +95,29 @@ void call_on_main_thread(const std::function<void()>& work)
     }
 }
 
-void run_main_loop(const std::function<bool()>& done)
+void begin_main_loop()
+{
+    set_main_thread();
+    std::lock_guard<std::mutex> lock(sLock);
+    sLoopRunning = true;
+}
+
+void end_main_loop()
 {
     {
         std::lock_guard<std::mutex> lock(sLock);
+        sLoopRunning = false;
+    }
+    run_pending_tasks();
+}
+
+void run_main_loop(const std::function<bool()>& done)
+{
+    // A loop may run inside another (an alert waiting on the main thread).
+    bool wasRunning;
+    {
+        std::lock_guard<std::mutex> lock(sLock);
+        wasRunning = sLoopRunning;
         sLoopRunning = true;
     }
     set_main_thread();
@@ -121,7 +141,7 @@ void run_main_loop(const std::function<bool()>& done)
     // Tasks queued until now run here; later ones run on their callers.
     {
         std::lock_guard<std::mutex> lock(sLock);
-        sLoopRunning = false;
+        sLoopRunning = wasRunning;
     }
     run_pending_tasks();
 }

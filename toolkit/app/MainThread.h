@@ -40,8 +40,15 @@ void call_on_main_thread(const std::function<void()>& task);
 bool is_main_thread();
 void set_main_thread();
 
+// Makes the calling thread the main thread and marks its loop as running
+// from now on, so that tasks sent by threads started meanwhile wait for the
+// loop instead of running on their callers. end_main_loop() undoes it.
+void begin_main_loop();
+void end_main_loop();
+
 // Serves tasks and the pump until `done` returns true; `done` is checked
 // after every wake-up, and wake_main_thread() wakes the loop to check it.
+// Loops may nest (an alert waiting on the main thread).
 void run_main_loop(const std::function<bool()>& done);
 void wake_main_thread();
 

@@ -26,8 +26,9 @@ struct ThreadRecord {
     pthread_t handle{};
 };
 
-std::mutex sThreadsLock;
-std::unordered_map<thread_id, std::shared_ptr<ThreadRecord>> sThreads;
+// Never destroyed: a thread may end after static destructors have run.
+std::mutex& sThreadsLock = *new std::mutex;
+auto& sThreads = *new std::unordered_map<thread_id, std::shared_ptr<ThreadRecord>>;
 std::atomic<thread_id> sNextThreadId{1};
 thread_local thread_id tCurrentId = 0;
 
