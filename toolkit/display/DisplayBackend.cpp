@@ -1,0 +1,10 @@
+#include "DisplayBackend.h"
+
+namespace BPrivate
+{
+
+EventSink::~EventSink() {}
+
+DisplayBackend::~DisplayBackend() {}
+
+} // namespace BPrivate

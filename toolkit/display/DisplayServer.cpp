@@ -1,0 +1,572 @@
+#include "DisplayServer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <AppDefs.h>
+#include <Looper.h>
+#include <Message.h>
+#include <OS.h>
+
+namespace BPrivate
+{
+
+namespace
+{
+
+std::mutex sInstanceLock;
+DisplayServer* sInstance = nullptr;
+
+} // namespace
+
+DisplayServer* DisplayServer::Get()
+{
+    std::lock_guard<std::mutex> lock(sInstanceLock);
+    return sInstance;
+}
+
+DisplayServer* DisplayServer::Install(DisplayBackend* backend)
+{
+    {
+        std::lock_guard<std::mutex> lock(sInstanceLock);
+        if (sInstance != nullptr) {
+            delete backend;
+            return sInstance;
+        }
+        sInstance = new DisplayServer(backend);
+    }
+    call_on_main_thread([] { set_main_thread_pump(Get()); });
+    return Get();
+}
+
+void DisplayServer::Uninstall()
+{
+    DisplayServer* server;
+    {
+        std::lock_guard<std::mutex> lock(sInstanceLock);
+        server = sInstance;
+        sInstance = nullptr;
+    }
+    if (server == nullptr)
+        return;
+    call_on_main_thread([] { set_main_thread_pump(nullptr); });
+    delete server;
+}
+
+DisplayServer::DisplayServer(DisplayBackend* backend) : fBackend(backend) {}
+
+DisplayServer::~DisplayServer() {}
+
+DisplayServer::Window* DisplayServer::Find(int32 id)
+{
+    auto found = fWindows.find(id);
+    return found == fWindows.end() ? nullptr : &found->second;
+}
+
+const DisplayServer::Window* DisplayServer::Find(int32 id) const
+{
+    auto found = fWindows.find(id);
+    return found == fWindows.end() ? nullptr : &found->second;
+}
+
+// -- window side ---------------------------------------------------------------
+
+int32 DisplayServer::RegisterWindow(BLooper* looper, const WindowFeatures& features)
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    int32 id = fNextId++;
+    Window& window = fWindows[id];
+    window.id = id;
+    window.looper = looper;
+    window.messenger = BMessenger(looper);
+    window.features = features;
+    fOrder.push_back(id);
+    return id;
+}
+
+void DisplayServer::UnregisterWindow(int32 id)
+{
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        Window* window = Find(id);
+        if (window == nullptr)
+            return;
+        if (window->framePending)
+            fPendingFrames--;
+        fWindows.erase(id);
+        fOrder.erase(std::remove(fOrder.begin(), fOrder.end(), id), fOrder.end());
+        if (fPressWindow == id)
+            fPressWindow = 0;
+    }
+    Request([this, id] {
+        fBackend->DestroyWindow(id);
+        std::lock_guard<std::mutex> lock(fLock);
+        if (fActive == id)
+            fActive = 0;
+    });
+}
+
+void DisplayServer::SetTitle(int32 id, const char* title)
+{
+    std::string text = title != nullptr ? title : "";
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        Window* window = Find(id);
+        if (window == nullptr)
+            return;
+        window->features.title = text;
+        if (!window->created)
+            return;
+    }
+    Request([this, id, text] { fBackend->SetTitle(id, text); });
+}
+
+void DisplayServer::SetFrame(int32 id, BRect frame)
+{
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        Window* window = Find(id);
+        if (window == nullptr)
+            return;
+        window->features.frame = frame;
+        if (!window->created)
+            return;
+    }
+    Request([this, id, frame] {
+        fBackend->SetFrame(id, int32(frame.left), int32(frame.top), frame.IntegerWidth() + 1,
+                           frame.IntegerHeight() + 1);
+    });
+}
+
+BRect DisplayServer::Frame(int32 id) const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    const Window* window = Find(id);
+    return window != nullptr ? window->features.frame : BRect();
+}
+
+void DisplayServer::SetVisible(int32 id, bool visible)
+{
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        Window* window = Find(id);
+        if (window == nullptr || window->visible == visible)
+            return;
+        window->visible = visible;
+    }
+    Request([this, id, visible] {
+        WindowSpec spec;
+        bool create = false;
+        bool popup = false;
+        {
+            std::lock_guard<std::mutex> lock(fLock);
+            Window* window = Find(id);
+            if (window == nullptr)
+                return;
+            popup = window->features.popup;
+            if (visible && !window->created) {
+                const WindowFeatures& f = window->features;
+                spec.title = f.title;
+                spec.left = int32(f.frame.left);
+                spec.top = int32(f.frame.top);
+                spec.width = f.frame.IntegerWidth() + 1;
+                spec.height = f.frame.IntegerHeight() + 1;
+                spec.resizable = f.resizable;
+                spec.decorated = f.decorated;
+                spec.popup = f.popup;
+                spec.modal = f.modalApp;
+                window->created = create = true;
+            }
+        }
+        if (create && !fBackend->CreateWindow(id, spec)) {
+            std::lock_guard<std::mutex> lock(fLock);
+            if (Window* window = Find(id))
+                window->created = false;
+            return;
+        }
+        fBackend->SetVisible(id, visible);
+        if (visible) {
+            fBackend->Raise(id);
+            // Whatever was drawn before the window existed is shown now.
+            std::lock_guard<std::mutex> lock(fLock);
+            if (Window* window = Find(id)) {
+                if (!window->frame.empty() && !window->framePending) {
+                    window->framePending = true;
+                    fPendingFrames++;
+                }
+            }
+        }
+        if (visible && !popup)
+            SetActive(id);
+        else if (!visible) {
+            std::lock_guard<std::mutex> lock(fLock);
+            if (fActive == id)
+                fActive = 0;
+        }
+    });
+}
+
+bool DisplayServer::IsVisible(int32 id) const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    const Window* window = Find(id);
+    return window != nullptr && window->visible;
+}
+
+void DisplayServer::Activate(int32 id)
+{
+    Request([this, id] {
+        bool visible;
+        {
+            std::lock_guard<std::mutex> lock(fLock);
+            const Window* window = Find(id);
+            visible = window != nullptr && window->visible && window->created;
+        }
+        if (!visible)
+            return;
+        fBackend->Raise(id);
+        SetActive(id);
+    });
+}
+
+int32 DisplayServer::ActiveWindow() const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    return fActive;
+}
+
+void DisplayServer::SubmitFrame(int32 id, const uint8* pixels, int32 width, int32 height,
+                                int32 stride)
+{
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        Window* window = Find(id);
+        if (window == nullptr || width <= 0 || height <= 0)
+            return;
+        size_t rowBytes = size_t(width) * 4;
+        window->frame.resize(rowBytes * size_t(height));
+        for (int32 y = 0; y < height; y++)
+            memcpy(window->frame.data() + rowBytes * size_t(y), pixels + size_t(stride) * size_t(y),
+                   rowBytes);
+        window->frameWidth = width;
+        window->frameHeight = height;
+        if (!window->framePending) {
+            window->framePending = true;
+            // One wake-up per batch: a busy window cannot flood the queue.
+            wake = fPendingFrames++ == 0;
+        }
+    }
+    if (wake)
+        Wake();
+}
+
+void DisplayServer::GetPointer(BPoint* where, uint32* buttons) const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    if (where != nullptr)
+        *where = fPointer;
+    if (buttons != nullptr)
+        *buttons = fButtons;
+}
+
+BRect DisplayServer::ScreenFrame(BPoint near) const
+{
+    int32 left = 0, top = 0, width = 1024, height = 768;
+    call_on_main_thread(
+        [&] { fBackend->ScreenFrame(int32(near.x), int32(near.y), &left, &top, &width, &height); });
+    return BRect(left, top, left + width - 1, top + height - 1);
+}
+
+std::string DisplayServer::ClipboardText()
+{
+    std::string text;
+    call_on_main_thread([&] { text = fBackend->ClipboardText(); });
+    return text;
+}
+
+void DisplayServer::SetClipboardText(const std::string& text)
+{
+    call_on_main_thread([&] { fBackend->SetClipboardText(text); });
+}
+
+uint32 DisplayServer::Modifiers() const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    return fModifiers;
+}
+
+bool DisplayServer::ModalShown() const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    for (const auto& [id, window] : fWindows) {
+        if (window.visible && window.features.modalApp)
+            return true;
+    }
+    return false;
+}
+
+// -- tests ---------------------------------------------------------------------
+
+bool DisplayServer::CopyFrame(int32 id, std::vector<uint8>* pixels, int32* width,
+                              int32* height) const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    const Window* window = Find(id);
+    if (window == nullptr || window->frame.empty())
+        return false;
+    *pixels = window->frame;
+    *width = window->frameWidth;
+    *height = window->frameHeight;
+    return true;
+}
+
+bool DisplayServer::IsIdle() const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    return fRequests.empty() && fPendingFrames == 0;
+}
+
+std::vector<int32> DisplayServer::Windows() const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    return fOrder;
+}
+
+BLooper* DisplayServer::WindowLooper(int32 id) const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    const Window* window = Find(id);
+    return window != nullptr ? window->looper : nullptr;
+}
+
+// -- main thread ---------------------------------------------------------------
+
+void DisplayServer::Request(std::function<void()> work)
+{
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        fRequests.push_back(std::move(work));
+    }
+    Wake();
+}
+
+void DisplayServer::RunRequests()
+{
+    for (;;) {
+        std::vector<std::function<void()>> requests;
+        {
+            std::lock_guard<std::mutex> lock(fLock);
+            requests.swap(fRequests);
+        }
+        if (requests.empty())
+            return;
+        for (auto& request : requests)
+            request();
+    }
+}
+
+void DisplayServer::PresentPending()
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    if (fPendingFrames == 0)
+        return;
+    for (auto& [id, window] : fWindows) {
+        if (!window.framePending)
+            continue;
+        window.framePending = false;
+        fPendingFrames--;
+        if (window.created && window.visible)
+            fBackend->Present(id, window.frame.data(), window.frameWidth, window.frameHeight,
+                              window.frameWidth * 4);
+    }
+}
+
+void DisplayServer::Pump(bigtime_t timeout)
+{
+    RunRequests();
+    PresentPending();
+    fBackend->WaitEvents(timeout, this);
+    RunRequests();
+    PresentPending();
+}
+
+void DisplayServer::Wake()
+{
+    fBackend->Wake();
+}
+
+void DisplayServer::Post(int32 id, BMessage* message, bool toFocus)
+{
+    BMessenger target;
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        Window* window = Find(id);
+        if (window == nullptr)
+            return;
+        target = toFocus ? BMessenger(nullptr, window->looper) : window->messenger;
+    }
+    target.SendMessage(message);
+}
+
+void DisplayServer::SetActive(int32 id)
+{
+    int32 previous;
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        if (fActive == id)
+            return;
+        previous = fActive;
+        fActive = id;
+    }
+    if (previous != 0) {
+        BMessage off(B_WINDOW_ACTIVATED);
+        off.AddBool("active", false);
+        Post(previous, &off);
+    }
+    if (id != 0) {
+        BMessage on(B_WINDOW_ACTIVATED);
+        on.AddBool("active", true);
+        Post(id, &on);
+    }
+}
+
+// While a modal-app window shows, only it and pop-up menus take input.
+bool DisplayServer::AcceptsInput(int32 id) const
+{
+    const Window* window = Find(id);
+    if (window == nullptr)
+        return false;
+    if (window->features.popup || window->features.modalApp)
+        return true;
+    for (const auto& [other, w] : fWindows) {
+        if (w.visible && w.features.modalApp)
+            return false;
+    }
+    return true;
+}
+
+void DisplayServer::HandleEvent(const NativeEvent& event)
+{
+    bool accepts;
+    bool popup = false;
+    int32 modal = 0;
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        if (event.type == NativeEvent::MOUSE_DOWN || event.type == NativeEvent::MOUSE_UP ||
+            event.type == NativeEvent::MOUSE_MOVED || event.type == NativeEvent::MOUSE_WHEEL) {
+            fPointer.Set(event.screenX, event.screenY);
+            fButtons = event.buttons;
+        }
+        if (event.type <= NativeEvent::KEY_UP)
+            fModifiers = event.modifiers;
+        accepts = AcceptsInput(event.window);
+        if (const Window* window = Find(event.window))
+            popup = window->features.popup;
+        for (const auto& [id, w] : fWindows) {
+            if (w.visible && w.features.modalApp)
+                modal = id;
+        }
+    }
+
+    BMessage message;
+    bool toFocus = false;
+    switch (event.type) {
+    case NativeEvent::MOUSE_DOWN:
+    case NativeEvent::MOUSE_UP:
+    case NativeEvent::MOUSE_MOVED:
+        if (!accepts) {
+            if (event.type == NativeEvent::MOUSE_DOWN && modal != 0)
+                Activate(modal);
+            return;
+        }
+        message.what = event.type == NativeEvent::MOUSE_DOWN ? B_MOUSE_DOWN
+                       : event.type == NativeEvent::MOUSE_UP ? B_MOUSE_UP
+                                                             : B_MOUSE_MOVED;
+        if (event.type == NativeEvent::MOUSE_DOWN) {
+            {
+                std::lock_guard<std::mutex> lock(fLock);
+                fPressWindow = event.window;
+            }
+            if (!popup)
+                SetActive(event.window);
+        }
+        message.AddInt64("when", system_time());
+        message.AddPoint("where", BPoint(event.x, event.y));
+        message.AddPoint("screen_where", BPoint(event.screenX, event.screenY));
+        message.AddInt32("buttons", int32(event.buttons));
+        message.AddInt32("modifiers", int32(event.modifiers));
+        if (event.type == NativeEvent::MOUSE_DOWN)
+            message.AddInt32("clicks", event.clicks);
+        break;
+    case NativeEvent::MOUSE_WHEEL:
+        if (!accepts)
+            return;
+        message.what = B_MOUSE_WHEEL_CHANGED;
+        message.AddInt64("when", system_time());
+        message.AddPoint("where", BPoint(event.x, event.y));
+        message.AddFloat("be:wheel_delta_x", event.wheelX);
+        message.AddFloat("be:wheel_delta_y", event.wheelY);
+        message.AddInt32("modifiers", int32(event.modifiers));
+        break;
+    case NativeEvent::KEY_DOWN:
+    case NativeEvent::KEY_UP:
+        if (!accepts)
+            return;
+        message.what = event.type == NativeEvent::KEY_DOWN ? B_KEY_DOWN : B_KEY_UP;
+        message.AddInt64("when", system_time());
+        message.AddInt32("modifiers", int32(event.modifiers));
+        message.AddInt32("key", event.key);
+        message.AddInt8("byte", int8(event.bytes.empty() ? 0 : event.bytes[0]));
+        message.AddString("bytes", event.bytes.c_str());
+        message.AddInt32("raw_char", event.bytes.empty() ? 0 : uint8(event.bytes[0]));
+        // Keys go to the focus view (the window's preferred handler), so
+        // that its filters see them first.
+        toFocus = true;
+        break;
+    case NativeEvent::WINDOW_CLOSE:
+        if (!accepts)
+            return;
+        message.what = B_QUIT_REQUESTED;
+        break;
+    case NativeEvent::WINDOW_FOCUS:
+        if (event.active && !popup)
+            SetActive(event.window);
+        return;
+    case NativeEvent::WINDOW_MOVED: {
+        std::lock_guard<std::mutex> lock(fLock);
+        Window* window = Find(event.window);
+        if (window == nullptr)
+            return;
+        window->features.frame.OffsetTo(event.x, event.y);
+        message.what = B_WINDOW_MOVED;
+        message.AddPoint("where", BPoint(event.x, event.y));
+        break;
+    }
+    case NativeEvent::WINDOW_RESIZED: {
+        std::lock_guard<std::mutex> lock(fLock);
+        Window* window = Find(event.window);
+        if (window == nullptr || event.width <= 0 || event.height <= 0)
+            return;
+        BRect& frame = window->features.frame;
+        frame.right = frame.left + float(event.width - 1);
+        frame.bottom = frame.top + float(event.height - 1);
+        message.what = B_WINDOW_RESIZED;
+        message.AddInt32("width", event.width - 1);
+        message.AddInt32("height", event.height - 1);
+        break;
+    }
+    case NativeEvent::WINDOW_EXPOSED: {
+        std::lock_guard<std::mutex> lock(fLock);
+        Window* window = Find(event.window);
+        if (window != nullptr && !window->frame.empty() && !window->framePending) {
+            window->framePending = true;
+            fPendingFrames++;
+        }
+        return;
+    }
+    }
+    Post(event.window, &message, toFocus);
+}
+
+} // namespace BPrivate
