@@ -1,0 +1,53 @@
+#include "DisplayInit.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+#include <DisplayServer.h>
+#include <MainThread.h>
+
+namespace BPrivate
+{
+
+#ifdef PELMOR_NO_SDL2
+DisplayBackend* create_sdl2_backend(std::string* error)
+{
+    *error = "this build has no SDL2 display";
+    return nullptr;
+}
+#endif
+
+namespace
+{
+std::mutex sLock;
+bool sHeadless = false;
+} // namespace
+
+void use_headless_display()
+{
+    std::lock_guard<std::mutex> lock(sLock);
+    sHeadless = true;
+}
+
+DisplayServer* display()
+{
+    if (DisplayServer* server = DisplayServer::Get())
+        return server;
+    std::lock_guard<std::mutex> lock(sLock);
+    if (DisplayServer* server = DisplayServer::Get())
+        return server;
+    DisplayBackend* backend = nullptr;
+    std::string error;
+    // SDL wants its windows and events on the main thread.
+    call_on_main_thread(
+        [&] { backend = sHeadless ? create_headless_backend() : create_sdl2_backend(&error); });
+    if (backend == nullptr) {
+        fprintf(stderr, "Pelmor: %s\n", error.empty() ? "cannot open a display" : error.c_str());
+        exit(1);
+    }
+    return DisplayServer::Install(backend);
+}
+
+} // namespace BPrivate
