@@ -1,12 +1,28 @@
 #include "SettingsAlert.h"
 
+#include <atomic>
 #include <cstdio>
 
 const char* const kSettingsNotFoundText = "Error...\nThe setting file is not found.";
 
-// No alert window exists yet; standard error is where the user (or the
-// terminal that started the client) sees it.
-void show_settings_alert(const char* text)
+namespace
+{
+
+void to_standard_error(const char* text)
 {
     fprintf(stderr, "%s\n", text);
+}
+
+std::atomic<void (*)(const char*)> sHandler{to_standard_error};
+
+} // namespace
+
+void show_settings_alert(const char* text)
+{
+    sHandler.load()(text);
+}
+
+void set_settings_alert_handler(void (*handler)(const char* text))
+{
+    sHandler = handler != nullptr ? handler : to_standard_error;
 }
