@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cairo.h>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -281,4 +282,44 @@ TEST_F(Drawing, BitmapsDrawTheirPixels)
                    {'K', {0, 0, 0, 255}},
                    {'W', {255, 255, 255, 255}}});
     delete copy;
+}
+
+TEST_F(Drawing, TextAdvancesThePenAndStaysBetweenAscentAndDescent)
+{
+    float advance = 0, width = 0;
+    font_height height{};
+    BWindow* window = Paint(
+        [&](BView* view) {
+            BFont font(be_plain_font);
+            font.SetFlags(B_DISABLE_ANTIALIASING);
+            view->SetFont(&font);
+            view->GetFontHeight(&height);
+            view->SetHighColor(0, 0, 0);
+            view->MovePenTo(BPoint(2, 20));
+            view->DrawString("Hello");
+            width = view->StringWidth("Hello");
+            advance = view->PenLocation().x - 2;
+        },
+        BRect(0, 0, 59, 29));
+    EXPECT_EQ(height.ascent, 10);
+    EXPECT_EQ(height.descent, 3);
+    EXPECT_EQ(advance, width);
+    EXPECT_GT(width, 20);
+    int dark = 0;
+    for (int y = 0; y < 30; y++) {
+        for (int x = 0; x < 60; x++) {
+            rgb_color c = driver->Pixel(window, x, y);
+            bool background = c.red == kBackground.red && c.green == kBackground.green;
+            bool black = c.red == 0 && c.green == 0 && c.blue == 0;
+            EXPECT_TRUE(background || black) << "a partial pixel at " << x << "," << y;
+            if (black) {
+                dark++;
+                EXPECT_GE(y, 20 - 10) << "above the ascent";
+                EXPECT_LE(y, 20 + 3) << "below the descent";
+                EXPECT_GE(x, 2);
+                EXPECT_LT(x, 2 + int(std::ceil(width)) + 1);
+            }
+        }
+    }
+    EXPECT_GT(dark, 20) << "the text was drawn";
 }
