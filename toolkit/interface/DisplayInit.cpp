@@ -11,14 +11,6 @@
 namespace BPrivate
 {
 
-#ifdef PELMOR_NO_SDL2
-DisplayBackend* create_sdl2_backend(std::string* error)
-{
-    *error = "this build has no SDL2 display";
-    return nullptr;
-}
-#endif
-
 namespace
 {
 std::mutex sLock;

@@ -1,0 +1,149 @@
+#pragma once
+
+// Windows on a desktop through SDL2 (X11 or Wayland). DisplayBackend.h has
+// the contract; what is noted here are the quirks of SDL this class absorbs.
+//
+// Keys: SDL reports a printable key twice, as SDL_KEYDOWN (the unshifted
+// keysym) and then SDL_TEXTINPUT (the text); composed and IME text comes as
+// SDL_TEXTINPUT alone, control keys and Ctrl+letter as SDL_KEYDOWN alone. A
+// key down that may still get its text is held back until the next event and
+// sent as one KEY_DOWN, with the text if it came, else with the key's own
+// byte.
+//
+// Pointer: SDL's own mouse capture grabs the window that has the keyboard,
+// not the one pressed, so it is off; X11's implicit grab keeps the press's
+// window getting the release. While a button is held every pointer event
+// goes to the window that took the first press; motion outside it, which
+// SDL drops, is polled from the X server. A release that never comes (the
+// press window loses the focus, or SDL reports motion with no button held)
+// is made up, so the server never sees a button stuck down.
+//
+// Focus: without a window manager a window takes the keyboard when shown,
+// pop-up menus too. The loss this causes to the window that opened the
+// pop-up is not reported (the user did not leave it), and the keyboard goes
+// back to that window when the pop-up is hidden. Focus reports never repeat
+// the state the server already has.
+//
+// SDL_QUIT is ignored: SDL sends it for the last window closing and for
+// signals, and both are switched off; the close box gives WINDOW_CLOSE.
+
+#include <SDL.h>
+
+#include <atomic>
+#include <map>
+#include <string>
+#include <unordered_map>
+
+#include "DisplayBackend.h"
+
+namespace BPrivate
+{
+
+class Sdl2Backend : public DisplayBackend
+{
+public:
+    static DisplayBackend* Create(std::string* error);
+    ~Sdl2Backend() override;
+
+    const char* Name() const override { return "sdl2"; }
+    void ScreenFrame(int32 x, int32 y, int32* left, int32* top, int32* width,
+                     int32* height) override;
+
+    bool CreateWindow(int32 id, const WindowSpec& wanted) override;
+    void DestroyWindow(int32 id) override;
+    void SetTitle(int32 id, const std::string& title) override;
+    void SetFrame(int32 id, int32 left, int32 top, int32 width, int32 height) override;
+    void SetVisible(int32 id, bool visible) override;
+    void Raise(int32 id) override;
+
+    void Present(int32 id, const uint8* pixels, int32 width, int32 height, int32 stride) override;
+
+    void WaitEvents(bigtime_t timeout, EventSink* sink) override;
+    void Wake() override;
+
+    void PointerState(float* screenX, float* screenY, uint32* buttons) override;
+
+    std::string ClipboardText() override;
+    void SetClipboardText(const std::string& text) override;
+
+private:
+    struct WindowEntry {
+        SDL_Window* sdl = nullptr;
+        bool popup = false;
+        bool visible = false;
+        bool active = false;    // the focus state the server was last told
+        bigtime_t shownAt = -1; // pop-ups: when last shown
+        int32 opener = 0;       // pop-ups: the window that had the keyboard then
+    };
+
+    Sdl2Backend(uint32 wakeEvent, SDL_Window* helper);
+
+    WindowEntry* Find(int32 id);
+    int32 IdOf(uint32 sdlWindowId) const;
+    int32 KeyboardOwner() const;
+    bool QueryPointer(int32* x, int32* y, uint32* buttons);
+    bigtime_t NextDeadline(bigtime_t now) const;
+
+    void Handle(const SDL_Event& event);
+    void Emit(const NativeEvent& event);
+    void Housekeeping();
+
+    NativeEvent PointerEvent(NativeEvent::Type type, int32 target, float screenX, float screenY);
+    bool ToScreen(uint32 sdlWindowId, float x, float y, float* screenX, float* screenY);
+    void HandleButton(const SDL_MouseButtonEvent& event);
+    void HandleMotion(const SDL_MouseMotionEvent& event);
+    void HandleWheel(const SDL_MouseWheelEvent& event);
+    void PointerLeft();
+    void PollDrag();
+    void ReleaseButtons(uint32 bits);
+
+    void HandleKeyDown(const SDL_KeyboardEvent& event);
+    void HandleKeyUp(const SDL_KeyboardEvent& event);
+    void HandleText(const SDL_TextInputEvent& event);
+    void EmitKeyDown(int32 window, const SDL_Keysym* keysym, const std::string& bytes);
+    void FlushKey();
+
+    void HandleWindowEvent(const SDL_WindowEvent& event);
+    void HandleFocus(int32 id, bool gained);
+    void ReportFocus(int32 id, bool active);
+    void ReleaseHeldLoss();
+    bool PopupJustShown(const WindowEntry& window, bigtime_t now) const;
+    void GiveKeyboardBack(const WindowEntry& popup);
+
+    std::map<int32, WindowEntry> fWindows;
+    std::unordered_map<uint32, int32> fIds; // SDL window id -> ours
+
+    // Never shown: gives SDL_WaitEventTimeout a window to sleep on when the
+    // server has none (SDL polls every millisecond without one).
+    SDL_Window* fHelper;
+    void* fXDisplay;
+
+    const uint32 fWakeEvent;
+    std::atomic<bool> fWakePending{false};
+
+    EventSink* fSink = nullptr;
+    bool fWaiting = false;
+    bool fWoken = false;
+    int32 fDelivered = 0;
+
+    // The modifiers as of the last key event handled: SDL's current state
+    // is already past the events still to handle.
+    Uint16 fModifiers;
+
+    // A key down that may still get its text.
+    bool fKeyPending = false;
+    int32 fKeyWindow = 0;
+    SDL_Keysym fKeySym{};
+    std::map<int32, std::string> fKeyBytes; // by scancode, for the key up
+
+    uint32 fHeld = 0;      // buttons the server was told are down
+    int32 fDragWindow = 0; // the window that took the first of them
+    float fLastScreenX = 0, fLastScreenY = 0;
+
+    int32 fPopupGain = 0; // a pop-up that just took the keyboard
+    bigtime_t fPopupGainAt = 0;
+    int32 fHeldLoss = 0; // a focus loss waiting to see if a pop-up caused it
+    bigtime_t fHeldLossAt = 0;
+};
+
+} // namespace BPrivate

@@ -1,0 +1,55 @@
+#include "Sdl2X11.h"
+
+#if PELMOR_SDL2_XLIB
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#endif
+
+namespace BPrivate::Sdl2
+{
+
+#if PELMOR_SDL2_XLIB
+
+void* x11_display(SDL_Window* window)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return nullptr;
+    return info.info.x11.display;
+}
+
+bool x11_query_pointer(void* display, int* x, int* y, unsigned* buttons)
+{
+    Display* xdisplay = static_cast<Display*>(display);
+    if (xdisplay == nullptr)
+        return false;
+    ::Window root, child;
+    int rootX, rootY, windowX, windowY;
+    unsigned mask = 0;
+    // False only when the pointer is on another screen of the display.
+    if (!XQueryPointer(xdisplay, DefaultRootWindow(xdisplay), &root, &child, &rootX, &rootY,
+                       &windowX, &windowY, &mask))
+        return false;
+    *x = rootX;
+    *y = rootY;
+    *buttons = ((mask & Button1Mask) ? 1 : 0) | ((mask & Button3Mask) ? 2 : 0) |
+               ((mask & Button2Mask) ? 4 : 0);
+    return true;
+}
+
+#else
+
+void* x11_display(SDL_Window*)
+{
+    return nullptr;
+}
+
+bool x11_query_pointer(void*, int*, int*, unsigned*)
+{
+    return false;
+}
+
+#endif
+
+} // namespace BPrivate::Sdl2
