@@ -118,6 +118,7 @@ TEST(Ngircd, TwoClientsTalkOnARealServer)
     alice.engine = nullptr;
     EXPECT_LT(system_time() - start, 2500000) << "the server closed after QUIT";
     ASSERT_TRUE(bob.WaitLine("QUIT", "alice2", ":")) << bob.owner->Dump();
+    ASSERT_TRUE(alice.owner->WaitForInfo("READY.\n"));
     std::vector<std::string> infos = alice.owner->Infos();
     ASSERT_GE(infos.size(), 3u);
     EXPECT_EQ(infos[infos.size() - 3], "QUITING...\n");
