@@ -97,15 +97,23 @@ void release(LooperLock& state)
 
 // Joins the threads of loopers that quit by themselves. Their loopers are
 // already gone; the threads are at most returning.
-void reap_looper_threads()
+void reap_looper_threads(bool block)
 {
     std::vector<thread_id> threads;
     {
         std::lock_guard<std::mutex> lock(sReapLock);
         threads.swap(sReapable);
     }
-    for (thread_id thread : threads)
-        wait_for_thread(thread, nullptr);
+    std::vector<thread_id> running;
+    for (thread_id thread : threads) {
+        if (wait_for_thread_etc(thread, block ? B_INFINITE_TIMEOUT : 0, nullptr) ==
+            B_WOULD_BLOCK)
+            running.push_back(thread);
+    }
+    if (!running.empty()) {
+        std::lock_guard<std::mutex> lock(sReapLock);
+        sReapable.insert(sReapable.end(), running.begin(), running.end());
+    }
 }
 
 } // namespace BPrivate
@@ -121,7 +129,7 @@ BLooper::BLooper(const char* name, int32 priority, int32 /*portCapacity*/)
     // Threads of loopers that quit by themselves are joined at the latest
     // when the process ends.
     static std::once_flag sReapAtExit;
-    std::call_once(sReapAtExit, [] { std::atexit(BPrivate::reap_looper_threads); });
+    std::call_once(sReapAtExit, [] { std::atexit([] { BPrivate::reap_looper_threads(); }); });
 
     // The creating thread holds the lock until Run().
     fLock->owner = find_thread(nullptr);
@@ -438,7 +446,7 @@ thread_id BLooper::_StartThread(thread_func entry)
 {
     if (fThread.load() > 0)
         return B_BAD_THREAD_STATE;
-    reap_looper_threads(); // the threads of loopers that have gone meanwhile
+    reap_looper_threads(false); // threads of loopers that have gone meanwhile
     thread_id thread = spawn_thread(entry, Name() != nullptr ? Name() : "looper", fPriority, this);
     if (thread < 0)
         return thread;
@@ -515,13 +523,13 @@ void BLooper::_Loop()
         release(*lockState);
         return;
     }
-    thread_id self = fThread;
-    bool joined = fJoinedByOther;
-    delete this;
-    if (!joined) {
+    // Listed for joining before the looper goes, so that a reaper at exit
+    // cannot miss a thread that is still finishing.
+    if (!fJoinedByOther) {
         std::lock_guard<std::mutex> lock(sReapLock);
-        sReapable.push_back(self);
+        sReapable.push_back(fThread);
     }
+    delete this;
 }
 
 void BLooper::Quit()

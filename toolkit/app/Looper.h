@@ -28,7 +28,9 @@ namespace BPrivate
 {
 struct LooperPort;
 struct LooperLock;
-void reap_looper_threads();
+// Joins the threads of loopers that quit by themselves; without `block`,
+// only those that have already ended.
+void reap_looper_threads(bool block = true);
 } // namespace BPrivate
 
 class BMessageFilter;
@@ -124,7 +126,6 @@ protected:
 
 private:
     friend class BHandler;
-    friend void BPrivate::reap_looper_threads();
 
     void Dispatch(BMessage* message, int32 token);
     std::shared_ptr<BPrivate::LooperLock> _LockState() const;

@@ -24,6 +24,8 @@ struct ThreadRecord {
     thread_id id = 0;
     status_t exitValue = B_OK;
     pthread_t handle{};
+    std::mutex joinLock; // one joiner at a time
+    bool joined = false;
 };
 
 // Never destroyed: a thread may end after static destructors have run.
@@ -97,20 +99,19 @@ status_t resume_thread(thread_id thread)
     return B_OK;
 }
 
-status_t wait_for_thread(thread_id thread, status_t* exitValue)
+// Joins the thread, waiting at most `timeout` (B_INFINITE_TIMEOUT: for
+// good; 0: only if it has ended). A thread never resumed is resumed first,
+// since nobody else would.
+static status_t join(thread_id thread, bigtime_t timeout, status_t* exitValue)
 {
     if (thread == find_thread(nullptr))
         return B_BAD_THREAD_ID;
-    std::shared_ptr<ThreadRecord> record;
-    {
-        // Whoever removes the record owns the join; a second waiter fails.
-        std::lock_guard<std::mutex> lock(sThreadsLock);
-        auto found = sThreads.find(thread);
-        if (found == sThreads.end())
-            return B_BAD_THREAD_ID;
-        record = found->second;
-        sThreads.erase(found);
-    }
+    std::shared_ptr<ThreadRecord> record = lookup(thread);
+    if (!record)
+        return B_BAD_THREAD_ID;
+    std::lock_guard<std::mutex> joining(record->joinLock);
+    if (record->joined)
+        return B_BAD_THREAD_ID;
     {
         std::lock_guard<std::mutex> lock(record->lock);
         if (!record->resumed) {
@@ -118,12 +119,48 @@ status_t wait_for_thread(thread_id thread, status_t* exitValue)
             record->gate.notify_all();
         }
     }
-    pthread_join(record->handle, nullptr);
+    int error;
+    if (timeout == B_INFINITE_TIMEOUT) {
+        error = pthread_join(record->handle, nullptr);
+    } else if (timeout <= 0) {
+        error = pthread_tryjoin_np(record->handle, nullptr);
+    } else {
+        struct timespec deadline;
+        clock_gettime(CLOCK_REALTIME, &deadline);
+        deadline.tv_sec += timeout / 1000000;
+        deadline.tv_nsec += (timeout % 1000000) * 1000;
+        if (deadline.tv_nsec >= 1000000000) {
+            deadline.tv_sec++;
+            deadline.tv_nsec -= 1000000000;
+        }
+        error = pthread_timedjoin_np(record->handle, nullptr, &deadline);
+    }
+    if (error == EBUSY)
+        return B_WOULD_BLOCK;
+    if (error == ETIMEDOUT)
+        return B_TIMED_OUT;
+    if (error != 0)
+        return errno_to_status(error);
+    record->joined = true;
+    {
+        std::lock_guard<std::mutex> lock(sThreadsLock);
+        sThreads.erase(thread);
+    }
     if (exitValue != nullptr) {
         std::lock_guard<std::mutex> lock(record->lock);
         *exitValue = record->exitValue;
     }
     return B_OK;
+}
+
+status_t wait_for_thread(thread_id thread, status_t* exitValue)
+{
+    return join(thread, B_INFINITE_TIMEOUT, exitValue);
+}
+
+status_t wait_for_thread_etc(thread_id thread, bigtime_t timeout, status_t* exitValue)
+{
+    return join(thread, timeout, exitValue);
 }
 
 status_t set_thread_priority(thread_id thread, int32 priority)

@@ -28,6 +28,9 @@ enum {
 thread_id spawn_thread(thread_func func, const char* name, int32 priority, void* data);
 status_t resume_thread(thread_id thread);
 status_t wait_for_thread(thread_id thread, status_t* exitValue);
+// As wait_for_thread, but gives up after `timeout` microseconds (0: only
+// joins a thread that has already ended) with B_TIMED_OUT or B_WOULD_BLOCK.
+status_t wait_for_thread_etc(thread_id thread, bigtime_t timeout, status_t* exitValue);
 // Priorities have no effect on this platform; the call only checks the id.
 status_t set_thread_priority(thread_id thread, int32 priority);
 // With a null name: the calling thread's id. Threads not made by

@@ -70,3 +70,30 @@ TEST(Threads, TimeMovesForwardBySnoozes)
     EXPECT_GE(elapsed, 20000);
     EXPECT_GT(real_time_clock(), 1600000000u);
 }
+
+namespace {
+
+std::atomic<bool> sLetGo{false};
+
+int32 wait_for_go(void*)
+{
+    while (!sLetGo.load())
+        snooze(1000);
+    return 5;
+}
+
+} // namespace
+
+TEST(Threads, WaitingWithATimeoutJoinsOnlyAnEndedThread)
+{
+    sLetGo = false;
+    thread_id thread = spawn_thread(wait_for_go, "waiter", B_NORMAL_PRIORITY, nullptr);
+    resume_thread(thread);
+    EXPECT_EQ(wait_for_thread_etc(thread, 0, nullptr), B_WOULD_BLOCK);
+    EXPECT_EQ(wait_for_thread_etc(thread, 20000, nullptr), B_TIMED_OUT);
+    sLetGo = true;
+    status_t exitValue = 0;
+    EXPECT_EQ(wait_for_thread_etc(thread, 5000000, &exitValue), B_OK);
+    EXPECT_EQ(exitValue, 5);
+    EXPECT_EQ(wait_for_thread_etc(thread, 0, nullptr), B_BAD_THREAD_ID) << "already joined";
+}
