@@ -91,5 +91,9 @@ TEST(SettingsAlert, ShowsTheAlertWhenTheStoreCannotReadOrWrite)
     later.join();
     set_settings_alert_handler(nullptr);
     EXPECT_EQ(atExit.text, "Error...\nThe setting file is not found.");
+    // The alerts end their threads by themselves; the display goes after.
+    while (!BPrivate::windows().empty())
+        snooze(1000);
+    BPrivate::reap_looper_threads();
     BPrivate::DisplayServer::Uninstall();
 }

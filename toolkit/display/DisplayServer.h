@@ -48,7 +48,7 @@ public:
     // Installs the server with this backend (taking ownership) and makes it
     // the main thread's pump. Later calls return the first server.
     static DisplayServer* Install(DisplayBackend* backend);
-    // Takes the server down (tests, after every window is gone).
+    // Takes the server down (tests), once every window thread has ended.
     static void Uninstall();
 
     // -- window side, any thread -------------------------------------------
