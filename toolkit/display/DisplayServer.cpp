@@ -95,6 +95,7 @@ void DisplayServer::UnregisterWindow(int32 id)
             fPendingFrames--;
         fWindows.erase(id);
         fOrder.erase(std::remove(fOrder.begin(), fOrder.end(), id), fOrder.end());
+        fPopups.erase(std::remove(fPopups.begin(), fPopups.end(), id), fPopups.end());
         if (fPressWindow == id)
             fPressWindow = 0;
     }
@@ -153,6 +154,9 @@ void DisplayServer::SetVisible(int32 id, bool visible)
         if (window == nullptr || window->visible == visible)
             return;
         window->visible = visible;
+        fPopups.erase(std::remove(fPopups.begin(), fPopups.end(), id), fPopups.end());
+        if (visible && window->features.popup)
+            fPopups.push_back(id);
     }
     Request([this, id, visible] {
         WindowSpec spec;
@@ -471,6 +475,7 @@ void DisplayServer::HandleEvent(const NativeEvent& event)
 
     BMessage message;
     bool toFocus = false;
+    int32 target = event.window;
     switch (event.type) {
     case NativeEvent::MOUSE_DOWN:
     case NativeEvent::MOUSE_UP:
@@ -510,9 +515,19 @@ void DisplayServer::HandleEvent(const NativeEvent& event)
         message.AddInt32("modifiers", int32(event.modifiers));
         break;
     case NativeEvent::KEY_DOWN:
-    case NativeEvent::KEY_UP:
-        if (!accepts)
+    case NativeEvent::KEY_UP: {
+        // An open menu takes the keyboard from the window it belongs to.
+        int32 popupId = 0;
+        {
+            std::lock_guard<std::mutex> lock(fLock);
+            if (!fPopups.empty())
+                popupId = fPopups.back();
+        }
+        if (popupId != 0)
+            target = popupId;
+        else if (!accepts) {
             return;
+        }
         message.what = event.type == NativeEvent::KEY_DOWN ? B_KEY_DOWN : B_KEY_UP;
         message.AddInt64("when", system_time());
         message.AddInt32("modifiers", int32(event.modifiers));
@@ -524,6 +539,7 @@ void DisplayServer::HandleEvent(const NativeEvent& event)
         // that its filters see them first.
         toFocus = true;
         break;
+    }
     case NativeEvent::WINDOW_CLOSE:
         if (!accepts)
             return;
@@ -566,7 +582,7 @@ void DisplayServer::HandleEvent(const NativeEvent& event)
         return;
     }
     }
-    Post(event.window, &message, toFocus);
+    Post(target, &message, toFocus);
 }
 
 } // namespace BPrivate

@@ -121,6 +121,8 @@ void BWindow::Init(BRect frame, const char* title, window_look look, window_feel
     features.frame = fFrame;
     features.resizable = (flags & B_NOT_RESIZABLE) == 0;
     features.decorated = look != B_NO_BORDER_WINDOW_LOOK;
+    // Menus: borderless, above everything, taking the keyboard while shown.
+    features.popup = look == B_NO_BORDER_WINDOW_LOOK && feel == B_FLOATING_ALL_WINDOW_FEEL;
     features.modalApp = feel == B_MODAL_APP_WINDOW_FEEL || feel == B_MODAL_ALL_WINDOW_FEEL;
     fServerId = BPrivate::display()->RegisterWindow(this, features);
 

@@ -75,6 +75,10 @@ enum {
     B_QUIT_ON_WINDOW_CLOSE = 0x00100000,
 };
 
+// A window with look B_NO_BORDER_WINDOW_LOOK and feel
+// B_FLOATING_ALL_WINDOW_FEEL is a pop-up (a menu): it stays above the
+// others, does not become the active window, and gets the keyboard while
+// it shows.
 class BWindow : public BLooper
 {
 public:
