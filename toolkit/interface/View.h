@@ -148,6 +148,10 @@ public:
     void Flush() const;
 
     // Toolkit internals ----------------------------------------------------
+    // Runs `draw` with a cairo context on the window's back buffer, set up
+    // for this view (its coordinates, clipped to what shows of it), as the
+    // drawing calls above do; for toolkit classes that draw laid-out text.
+    void _Draw(const std::function<void(_cairo*)>& draw);
     void _Attach(BWindow* window);
     void _Detach();
     // This view's visible part in window coordinates (clipped by every

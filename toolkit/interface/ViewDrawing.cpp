@@ -89,6 +89,11 @@ void BView::Paint(Operation operation)
     }
 }
 
+void BView::_Draw(const std::function<void(_cairo*)>& draw)
+{
+    Paint([&](cairo_t* cr) { draw(reinterpret_cast<_cairo*>(cr)); });
+}
+
 // Fills the shape traced by `path` (in view coordinates, pixel edges on
 // whole numbers) with the pattern and the drawing mode.
 void BView::PaintShape(pattern p, const std::function<void(_cairo*)>& path, bool)
