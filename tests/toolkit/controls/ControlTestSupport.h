@@ -61,6 +61,24 @@ private:
     std::vector<BMessage> fMessages;
 };
 
+// A window's pixels, taken once.
+struct Snapshot {
+    std::vector<uint32> pixels;
+    int32 width = 0, height = 0;
+
+    Snapshot(TestDriver& driver, BWindow* window)
+    {
+        driver.Pixels(window, &pixels, &width, &height);
+    }
+    rgb_color At(int32 x, int32 y) const
+    {
+        if (x < 0 || y < 0 || x >= width || y >= height)
+            return rgb_color{0, 0, 0, 0};
+        uint32 value = pixels[size_t(y) * size_t(width) + size_t(x)];
+        return rgb_color{uint8(value >> 16), uint8(value >> 8), uint8(value), uint8(value >> 24)};
+    }
+};
+
 // A test with a running application and one shown window to put controls in.
 class ControlTest : public ::testing::Test
 {
