@@ -110,13 +110,33 @@ bool BList::MoveItem(int32 fromIndex, int32 toIndex)
     return true;
 }
 
+// A merge sort of our own: the standard sorts may read out of bounds when a
+// caller's comparison is inconsistent; this one only ever compares items
+// of the list, whatever the comparison says.
 void BList::SortItems(int (*compare)(const void*, const void*))
 {
-    if (compare == nullptr)
+    if (compare == nullptr || fItems.size() < 2)
         return;
-    // The comparison receives pointers to the slots, as qsort would pass.
-    std::stable_sort(fItems.begin(), fItems.end(),
-                     [compare](void* const& a, void* const& b) { return compare(&a, &b) < 0; });
+    std::vector<void*> scratch(fItems.size());
+    for (size_t width = 1; width < fItems.size(); width *= 2) {
+        for (size_t left = 0; left < fItems.size(); left += 2 * width) {
+            size_t middle = std::min(left + width, fItems.size());
+            size_t right = std::min(left + 2 * width, fItems.size());
+            size_t a = left, b = middle, out = left;
+            while (a < middle && b < right) {
+                // Stable: equal items keep their order.
+                if (compare(&fItems[b], &fItems[a]) < 0)
+                    scratch[out++] = fItems[b++];
+                else
+                    scratch[out++] = fItems[a++];
+            }
+            while (a < middle)
+                scratch[out++] = fItems[a++];
+            while (b < right)
+                scratch[out++] = fItems[b++];
+        }
+        fItems.swap(scratch);
+    }
 }
 
 void* BList::ItemAt(int32 index) const

@@ -1,5 +1,8 @@
 #include <List.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace
@@ -84,4 +87,30 @@ TEST(List, MovesSwapsAndSorts)
     EXPECT_EQ(*static_cast<int*>(list.ItemAt(0)), 1);
     list.MakeEmpty();
     EXPECT_TRUE(list.IsEmpty());
+}
+
+TEST(List, SortingWithANonsenseComparisonStaysInTheList)
+{
+    BList list;
+    std::vector<int> values(200);
+    for (size_t i = 0; i < values.size(); i++) {
+        values[i] = int(i * 7919 % 200);
+        list.AddItem(&values[i]);
+    }
+    // Claims everything is smaller than everything else.
+    list.SortItems([](const void*, const void*) { return -1; });
+    ASSERT_EQ(list.CountItems(), 200);
+    std::vector<int> seen;
+    for (int32 i = 0; i < list.CountItems(); i++)
+        seen.push_back(*static_cast<int*>(list.ItemAt(i)));
+    std::sort(seen.begin(), seen.end());
+    for (int i = 0; i < 200; i++)
+        EXPECT_EQ(seen[size_t(i)], i) << "no item lost or invented";
+    // A proper comparison sorts, keeping equal items in order.
+    list.SortItems([](const void* x, const void* y) {
+        return *static_cast<int* const*>(x)[0] / 10 - *static_cast<int* const*>(y)[0] / 10;
+    });
+    for (int32 i = 1; i < list.CountItems(); i++)
+        EXPECT_LE(*static_cast<int*>(list.ItemAt(i - 1)) / 10,
+                  *static_cast<int*>(list.ItemAt(i)) / 10);
 }
