@@ -18,26 +18,41 @@ bool (*gWindowsQuitRequested)() = nullptr;
 namespace
 {
 // Never destroyed, like the list of loopers.
+struct WindowEntry {
+    BWindow* window;
+    BLooper* looper;
+    bool popup;
+};
 std::mutex& sWindowsLock = *new std::mutex;
-std::vector<BWindow*>& sWindows = *new std::vector<BWindow*>;
-} // namespace
+std::vector<WindowEntry>& sWindows = *new std::vector<WindowEntry>;
 
-void register_window(BWindow* window)
+std::vector<WindowEntry> window_entries()
 {
     std::lock_guard<std::mutex> lock(sWindowsLock);
-    sWindows.push_back(window);
+    return sWindows;
+}
+} // namespace
+
+void register_window(BWindow* window, BLooper* looper, bool popup)
+{
+    std::lock_guard<std::mutex> lock(sWindowsLock);
+    sWindows.push_back(WindowEntry{window, looper, popup});
 }
 
 void unregister_window(BWindow* window)
 {
     std::lock_guard<std::mutex> lock(sWindowsLock);
-    sWindows.erase(std::remove(sWindows.begin(), sWindows.end(), window), sWindows.end());
+    sWindows.erase(std::remove_if(sWindows.begin(), sWindows.end(),
+                                  [window](const WindowEntry& e) { return e.window == window; }),
+                   sWindows.end());
 }
 
 std::vector<BWindow*> windows()
 {
-    std::lock_guard<std::mutex> lock(sWindowsLock);
-    return sWindows;
+    std::vector<BWindow*> all;
+    for (const WindowEntry& entry : window_entries())
+        all.push_back(entry.window);
+    return all;
 }
 
 } // namespace BPrivate
@@ -108,10 +123,16 @@ int32 BApplication::_AppThread(void* application)
 
 void BApplication::QuitOtherLoopers()
 {
+    // Menus first: a window waiting for a menu's answer holds its lock
+    // until the menu goes.
+    for (const auto& entry : BPrivate::window_entries()) {
+        if (entry.popup && BLooper::_LockLooper(entry.looper, B_INFINITE_TIMEOUT) == B_OK)
+            entry.looper->Quit();
+    }
     for (BLooper* looper : BLooper::_AllLoopers()) {
-        if (looper == this)
-            continue;
-        if (looper->Lock())
+        // A looper may have taken another down meanwhile: lock through the
+        // list, which knows.
+        if (looper != this && BLooper::_LockLooper(looper, B_INFINITE_TIMEOUT) == B_OK)
             looper->Quit();
     }
     BPrivate::reap_looper_threads();
@@ -166,15 +187,21 @@ void BApplication::DispatchMessage(BMessage* message, BHandler* handler)
 
 int32 BApplication::CountWindows() const
 {
-    return int32(BPrivate::windows().size());
+    int32 count = 0;
+    for (const auto& entry : BPrivate::window_entries())
+        count += entry.popup ? 0 : 1;
+    return count;
 }
 
 BWindow* BApplication::WindowAt(int32 index) const
 {
-    std::vector<BWindow*> all = BPrivate::windows();
-    if (index < 0 || size_t(index) >= all.size())
-        return nullptr;
-    return all[size_t(index)];
+    for (const auto& entry : BPrivate::window_entries()) {
+        if (entry.popup)
+            continue;
+        if (index-- == 0)
+            return entry.window;
+    }
+    return nullptr;
 }
 
 void BApplication::MessageReceived(BMessage* message)

@@ -57,7 +57,9 @@ namespace BPrivate
 // windows); absent, the answer is yes.
 extern bool (*gWindowsQuitRequested)();
 // The interface kit keeps the application's list of windows up to date.
-void register_window(BWindow* window);
+// Pop-up windows (menus) are listed but not counted by CountWindows and
+// WindowAt, and they are quit first when the application ends.
+void register_window(BWindow* window, BLooper* looper, bool popup);
 void unregister_window(BWindow* window);
 std::vector<BWindow*> windows();
 } // namespace BPrivate

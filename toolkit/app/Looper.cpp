@@ -106,8 +106,7 @@ void reap_looper_threads(bool block)
     }
     std::vector<thread_id> running;
     for (thread_id thread : threads) {
-        if (wait_for_thread_etc(thread, block ? B_INFINITE_TIMEOUT : 0, nullptr) ==
-            B_WOULD_BLOCK)
+        if (wait_for_thread_etc(thread, block ? B_INFINITE_TIMEOUT : 0, nullptr) == B_WOULD_BLOCK)
             running.push_back(thread);
     }
     if (!running.empty()) {
@@ -315,6 +314,19 @@ BMessage* BLooper::DetachCurrentMessage()
         return nullptr;
     fCurrentDetached = true;
     return fCurrentMessage;
+}
+
+bool BLooper::_IsIdle(const BLooper* looper)
+{
+    std::shared_ptr<LooperPort> port;
+    {
+        std::lock_guard<std::mutex> lock(sListLock);
+        if (sLoopers.count(looper) == 0)
+            return true;
+        port = looper->fPort;
+    }
+    std::lock_guard<std::mutex> lock(port->lock);
+    return port->queue.empty() && !port->busy;
 }
 
 bool BLooper::_IsIdle() const

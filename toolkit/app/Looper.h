@@ -97,6 +97,8 @@ public:
     BHandler* _HandlerForToken(int32 token) const;
     static bool _IsValid(const BLooper* looper);
     static status_t _LockLooper(const BLooper* looper, bigtime_t timeout);
+    // _IsIdle for a looper that may be gone meanwhile (then: idle).
+    static bool _IsIdle(const BLooper* looper);
     // Snapshot of every looper alive now.
     static std::vector<BLooper*> _AllLoopers();
 

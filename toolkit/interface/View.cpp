@@ -10,6 +10,7 @@
 #include <Message.h>
 
 #include "DisplayInit.h"
+#include "ScrollBar.h"
 #include "Window.h"
 
 namespace
@@ -33,6 +34,13 @@ BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
 
 BView::~BView()
 {
+    // Scroll bars that still target this view must not keep a pointer to it.
+    for (BView* bar : {fVerticalBar, fHorizontalBar}) {
+        if (bar != nullptr && bar != this) {
+            if (auto* scrollBar = dynamic_cast<BScrollBar*>(bar))
+                scrollBar->SetTarget(nullptr);
+        }
+    }
     if (fParent != nullptr)
         fParent->RemoveChild(this);
     else if (fWindow != nullptr)
@@ -107,11 +115,10 @@ bool BView::IsFocus() const
 void BView::SetFlags(uint32 flags)
 {
     bool pulseBefore = (fFlags & B_PULSE_NEEDED) != 0;
-    if (fWindow != nullptr && pulseBefore)
-        fWindow->_ViewDetached(this);
+    bool pulseAfter = (flags & B_PULSE_NEEDED) != 0;
     fFlags = flags;
-    if (fWindow != nullptr && (fFlags & B_PULSE_NEEDED) != 0)
-        fWindow->_ViewAttached(this);
+    if (fWindow != nullptr && pulseBefore != pulseAfter)
+        fWindow->_PulseViewsChanged(pulseAfter ? 1 : -1);
 }
 
 void BView::SetResizingMode(uint32 mode)

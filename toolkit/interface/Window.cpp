@@ -58,6 +58,15 @@ BRect snapped(BRect frame)
 // The application may quit when every window agrees.
 bool windows_quit_requested()
 {
+    // Open menus go first: a window waiting for one holds its lock.
+    for (BWindow* window : BPrivate::windows()) {
+        if (BLooper::_LockLooper(window, B_INFINITE_TIMEOUT) != B_OK)
+            continue;
+        if (window->_IsPopup())
+            window->Quit();
+        else
+            window->Unlock();
+    }
     for (BWindow* window : BPrivate::windows()) {
         if (BLooper::_LockLooper(window, B_INFINITE_TIMEOUT) != B_OK)
             continue; // gone meanwhile
@@ -123,13 +132,14 @@ void BWindow::Init(BRect frame, const char* title, window_look look, window_feel
     features.decorated = look != B_NO_BORDER_WINDOW_LOOK;
     // Menus: borderless, above everything, taking the keyboard while shown.
     features.popup = look == B_NO_BORDER_WINDOW_LOOK && feel == B_FLOATING_ALL_WINDOW_FEEL;
+    fPopup = features.popup;
     features.modalApp = feel == B_MODAL_APP_WINDOW_FEEL || feel == B_MODAL_ALL_WINDOW_FEEL;
     fServerId = BPrivate::display()->RegisterWindow(this, features);
 
     fTopView = new BView(Bounds(), "top view", B_FOLLOW_ALL_SIDES, 0);
     fTopView->SetViewColor(B_TRANSPARENT_COLOR);
     fTopView->_Attach(this);
-    BPrivate::register_window(this);
+    BPrivate::register_window(this, this, fPopup);
     BPrivate::gWindowsQuitRequested = windows_quit_requested;
 }
 
@@ -229,11 +239,15 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* handler)
         if (handler == this) {
             BPoint where;
             message->FindPoint("where", &where);
-            BView* view = fTopView->_ViewAt(where);
-            // The wheel scrolls the view under the pointer, or the nearest
-            // of its parents that has a scroll bar.
+            BView* under = fTopView->_ViewAt(where);
+            // The wheel scrolls the nearest view from the one under the
+            // pointer up that has a scroll bar; without one, the view under
+            // the pointer itself decides.
+            BView* view = under;
             while (view != nullptr && view != fTopView && !view->_HasScrollBar())
                 view = view->Parent();
+            if (view == nullptr || view == fTopView)
+                view = under;
             if (view != nullptr && view != fTopView)
                 view->MessageReceived(message);
             break;
@@ -583,10 +597,15 @@ void BWindow::_SetFocus(BView* view, bool focus)
 
 void BWindow::_ViewAttached(BView* view)
 {
-    if ((view->Flags() & B_PULSE_NEEDED) != 0) {
-        fPulseViews++;
+    if ((view->Flags() & B_PULSE_NEEDED) != 0)
+        _PulseViewsChanged(1);
+}
+
+void BWindow::_PulseViewsChanged(int32 delta)
+{
+    fPulseViews += delta;
+    if (delta > 0)
         _Poke();
-    }
 }
 
 void BWindow::_ViewDetached(BView* view)

@@ -16,6 +16,7 @@
 // its filters (the focus view is the window's preferred handler), with the
 // window's shortcuts and menu bar given the first look at Command keys.
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -134,7 +135,7 @@ public:
     void EnableUpdates();
 
     void SetPulseRate(bigtime_t rate);
-    bigtime_t PulseRate() const { return fPulseRate; }
+    bigtime_t PulseRate() const { return fPulseRate.load(); }
 
     void ConvertToScreen(BPoint* point) const;
     BPoint ConvertToScreen(BPoint point) const;
@@ -163,6 +164,9 @@ public:
     void _SetFocus(BView* view, bool focus);
     void _ViewAttached(BView* view);
     void _ViewDetached(BView* view);
+    // A view attached here started or stopped asking for pulses.
+    void _PulseViewsChanged(int32 delta);
+    bool _IsPopup() const { return fPopup; }
     bool _UpdatePending() const;
     _cairo_surface* _BackBuffer() const { return fBuffer; }
 
@@ -197,7 +201,6 @@ private:
     BView* fMouseDownView;
     BMenuBar* fKeyMenuBar;
     int32 fServerId;
-    bool fShown;
     int32 fShowLevel; // > 0: hidden
     bool fActive;
 
@@ -207,9 +210,12 @@ private:
     bool fNeedsPresent;
     int32 fUpdatesDisabled;
 
-    bigtime_t fPulseRate;
-    bigtime_t fLastPulse;
-    int32 fPulseViews;
+    // Read by the loop while it waits, without the window's lock.
+    std::atomic<bigtime_t> fPulseRate;
+    std::atomic<bigtime_t> fLastPulse;
+    std::atomic<int32> fPulseViews;
+    std::atomic<bool> fShown;
+    bool fPopup;
     std::vector<Shortcut> fShortcuts;
     float fMinWidth, fMaxWidth, fMinHeight, fMaxHeight;
 };

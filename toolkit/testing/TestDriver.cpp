@@ -285,7 +285,7 @@ bool TestDriver::WaitIdle(bigtime_t timeout)
         }
         if (idle) {
             for (BLooper* looper : BLooper::_AllLoopers()) {
-                if (!looper->_IsIdle()) {
+                if (!BLooper::_IsIdle(looper)) {
                     idle = false;
                     break;
                 }
