@@ -18,6 +18,8 @@
 #include <View.h>
 #include <Window.h>
 
+#include "Gallery.h"
+
 namespace
 {
 
@@ -167,6 +169,7 @@ public:
     {
         (new DemoWindow(BRect(60, 60, 379, 259), "Drawing", new SamplerView(BRect())))->Show();
         (new DemoWindow(BRect(400, 60, 619, 259), "Drag", new DragView(BRect())))->Show();
+        make_gallery(BRect(60, 300, 579, 689))->Show();
     }
 };
 
@@ -177,11 +180,12 @@ int main(int argc, char** argv)
     if (argc == 3 && strcmp(argv[1], "--snapshot") == 0) {
         TestDriver driver([] { return new DemoApp; });
         driver.WaitIdle();
-        for (const char* title : {"Drawing", "Drag"}) {
+        for (const char* title : {"Drawing", "Drag", "Gallery"}) {
             BWindow* window = driver.FindWindow(title);
             std::string path = std::string(argv[2]) + "/" + title + ".png";
             if (window == nullptr || !driver.SavePNG(window, path)) {
-                fprintf(stderr, "could not save %s\n", path.c_str());
+                fprintf(stderr, "could not save %s (%s)\n", path.c_str(),
+                        window == nullptr ? "no such window" : "nothing drawn");
                 return 1;
             }
             printf("%s\n", path.c_str());
