@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <AppDefs.h>
 #include <DisplayServer.h>
 #include <HeadlessBackend.h>
@@ -397,4 +399,93 @@ TEST_F(Windows, InvalidateRedrawsOnlyWhatAsked)
         for (const std::string& event : other->Events())
             EXPECT_EQ(event.rfind("down", 0), std::string::npos);
     });
+}
+
+namespace
+{
+
+// Draws text and shapes, and asks for more drawing from its own pulses, so
+// that its window is busy drawing while input arrives.
+class BusyView : public RecordingView
+{
+public:
+    explicit BusyView(BRect frame)
+        : RecordingView(frame, "busy", B_FOLLOW_ALL_SIDES, B_WILL_DRAW | B_PULSE_NEEDED)
+    {
+    }
+    void Draw(BRect update) override
+    {
+        RecordingView::Draw(update);
+        int n = draws.load();
+        SetHighColor(uint8(n * 37), 80, 160);
+        FillRect(BRect(2, 2, 40, 40));
+        SetHighColor(0, 0, 0);
+        MovePenTo(50, 20);
+        DrawString(("frame " + std::to_string(n)).c_str());
+        StrokeLine(BPoint(0, 60), BPoint(Bounds().right, 60));
+    }
+    void Pulse() override
+    {
+        RecordingView::Pulse();
+        Invalidate();
+    }
+};
+
+} // namespace
+
+TEST_F(Windows, FiveWindowsDrawAndTakeInputAtOnce)
+{
+    // Run under ThreadSanitizer, this is where races between the window
+    // threads, the display server and the font code would show.
+    const int kWindows = 5;
+    std::vector<BWindow*> windows;
+    std::vector<BusyView*> views;
+    for (int i = 0; i < kWindows; i++) {
+        auto* window = new BWindow(BRect(20 + 120 * i, 40, 139 + 120 * i, 139),
+                                   ("Busy " + std::to_string(i)).c_str(), B_TITLED_WINDOW, 0);
+        auto* view = new BusyView(window->Bounds());
+        window->AddChild(view);
+        window->SetPulseRate(20000);
+        window->Show();
+        windows.push_back(window);
+        views.push_back(view);
+    }
+    ASSERT_TRUE(driver->WaitIdle());
+    // Other threads keep asking for redraws while the driver types and clicks.
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> painters;
+    for (int i = 0; i < kWindows; i++)
+        painters.emplace_back([&, i] {
+            while (!stop)
+                driver->Locked(windows[size_t(i)], [&] { views[size_t(i)]->Invalidate(); });
+        });
+    for (int round = 0; round < 3; round++)
+        for (int i = 0; i < kWindows; i++) {
+            driver->Click(windows[size_t(i)], BPoint(10 + round, 70));
+            // Keys go to the active window: let the click make it so first.
+            bigtime_t deadline = system_time() + 5000000;
+            while (!driver->Locked(windows[size_t(i)], [&] {
+                return windows[size_t(i)]->IsActive();
+            }) && system_time() < deadline)
+                snooze(1000);
+            driver->Locked(windows[size_t(i)], [&] { views[size_t(i)]->MakeFocus(); });
+            driver->Type(std::string(1, char('a' + i)));
+        }
+    stop = true;
+    for (std::thread& painter : painters)
+        painter.join();
+    ASSERT_TRUE(driver->WaitIdle());
+
+    for (int i = 0; i < kWindows; i++) {
+        std::vector<std::string> events = views[size_t(i)]->Events();
+        int clicks = 0, keys = 0;
+        for (const std::string& event : events) {
+            clicks += event.rfind("down ", 0) == 0;
+            keys += event == std::string("key ") + char('a' + i);
+        }
+        EXPECT_EQ(clicks, 3) << "window " << i;
+        EXPECT_EQ(keys, 3) << "window " << i;
+        EXPECT_GT(views[size_t(i)]->draws.load(), 3);
+        EXPECT_GT(views[size_t(i)]->pulses.load(), 0);
+    }
 }
