@@ -25,8 +25,13 @@ namespace
 // How long the application may take to quit before the test is stopped.
 const bigtime_t kQuitWatchdog = 20000000;
 
+// Whether the running driver put the application on the headless display.
+std::atomic<bool> sHeadless{true};
+
 HeadlessBackend* backend()
 {
+    if (!sHeadless)
+        return nullptr;
     DisplayServer* server = DisplayServer::Get();
     return server != nullptr ? static_cast<HeadlessBackend*>(server->Backend()) : nullptr;
 }
@@ -35,6 +40,10 @@ HeadlessBackend* require_backend()
 {
     // The first window starts the display; before it there is nothing to
     // send events to.
+    if (!sHeadless) {
+        fprintf(stderr, "TestDriver: input calls need the headless display\n");
+        abort();
+    }
     HeadlessBackend* headless = backend();
     if (headless == nullptr) {
         fprintf(stderr, "TestDriver: no window has been made yet\n");
@@ -63,9 +72,12 @@ size_t utf8_length(unsigned char lead)
 
 } // namespace
 
-TestDriver::TestDriver(const std::function<BApplication*()>& make) : fFinished(false)
+TestDriver::TestDriver(const std::function<BApplication*()>& make, Display display)
+    : fFinished(false)
 {
-    BPrivate::use_headless_display();
+    sHeadless = display == kHeadless;
+    if (display == kHeadless)
+        BPrivate::use_headless_display();
     fApp = make();
     // The application is made here but runs on another thread: let go of
     // the lock its maker holds until Run().

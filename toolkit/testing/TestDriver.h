@@ -28,8 +28,14 @@ class BWindow;
 class TestDriver
 {
 public:
+    // Where the windows go: the headless display, which the driver's input
+    // calls feed, or the desktop's (SDL2), for tests that give input
+    // through a real X server and use the driver only to find windows and
+    // views, read state and wait.
+    enum Display { kHeadless, kDesktop };
+
     // `make` builds the application; it runs on the calling thread.
-    explicit TestDriver(const std::function<BApplication*()>& make);
+    explicit TestDriver(const std::function<BApplication*()>& make, Display display = kHeadless);
     ~TestDriver();
 
     BApplication* App() const { return fApp; }
@@ -40,7 +46,8 @@ public:
     // A view of the window by name (the whole tree), or null.
     BView* FindView(BWindow* window, const char* name);
 
-    // Pointer input, in window coordinates or in a view's own.
+    // Pointer input, in window coordinates or in a view's own. The input
+    // calls need the headless display.
     void MouseDown(BWindow* window, BPoint where, uint32 buttons = B_PRIMARY_MOUSE_BUTTON,
                    int32 clicks = 1, uint32 modifiers = 0);
     void MouseMove(BWindow* window, BPoint where, uint32 buttons = 0);
