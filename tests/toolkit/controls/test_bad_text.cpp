@@ -25,6 +25,25 @@ protected:
         return Add(new BTextView(frame, "text", textRect, B_FOLLOW_NONE, B_WILL_DRAW));
     }
 
+    // A list whose items (which a list does not own) go with the test.
+    BListView* AddList(BRect frame, const char* name)
+    {
+        fLists.push_back(Add(new BListView(frame, name)));
+        return fLists.back();
+    }
+    void TearDown() override
+    {
+        if (driver != nullptr)
+            driver->Locked(window, [&] {
+                for (BListView* list : fLists) {
+                    for (int32 i = 0; i < list->CountItems(); i++)
+                        delete list->ItemAt(i);
+                    list->MakeEmpty();
+                }
+            });
+        ControlTest::TearDown();
+    }
+
     // The pixels of a window rectangle, row by row.
     std::vector<uint32> Area(const Snapshot& shot, BRect rect)
     {
@@ -39,6 +58,8 @@ protected:
     {
         return driver->Locked(window, [&] { return view->_ToWindow(view->Bounds()); });
     }
+
+    std::vector<BListView*> fLists;
 };
 
 // Random bytes of every kind: invalid sequences, NULs, control characters,
@@ -66,13 +87,17 @@ TEST_F(BadText, InvalidBytesLookLikeReplacementCharacters)
 {
     // The same text twice: once with bad bytes, once with U+FFFD in their
     // place. They must be drawn alike, in text views and in list rows.
-    const char bad[] = "a\xFF" "b\xC3z\x80" "c";
-    const char shown[] = "a\xEF\xBF\xBD" "b\xEF\xBF\xBDz\xEF\xBF\xBD" "c";
+    const char bad[] = "a\xFF"
+                       "b\xC3z\x80"
+                       "c";
+    const char shown[] = "a\xEF\xBF\xBD"
+                         "b\xEF\xBF\xBDz\xEF\xBF\xBD"
+                         "c";
 
     BTextView* badView = MakeView(BRect(10, 10, 109, 39));
     BTextView* goodView = MakeView(BRect(10, 50, 109, 79));
-    BListView* badList = Add(new BListView(BRect(150, 10, 249, 39), "bad"));
-    BListView* goodList = Add(new BListView(BRect(150, 50, 249, 79), "good"));
+    BListView* badList = AddList(BRect(150, 10, 249, 39), "bad");
+    BListView* goodList = AddList(BRect(150, 50, 249, 79), "good");
     driver->Locked(window, [&] {
         badView->SetText(bad);
         goodView->SetText(shown);
@@ -96,7 +121,7 @@ TEST_F(BadText, InvalidBytesLookLikeReplacementCharacters)
 TEST_F(BadText, NulsAndControlCharactersAreDrawnSafely)
 {
     BTextView* view = MakeView(BRect(10, 10, 209, 109));
-    BListView* list = Add(new BListView(BRect(220, 10, 389, 109), "list"));
+    BListView* list = AddList(BRect(220, 10, 389, 109), "list");
     std::string controls;
     for (int c = 1; c < 32; c++)
         controls += char(c);
@@ -132,7 +157,7 @@ TEST_F(BadText, AMegabyteOfNoiseIsShownAndScrolledWithoutHanging)
     BScrollView* scroll = new BScrollView("scroll", view, B_FOLLOW_NONE, 0, false, true);
     driver->Locked(window, [&] { scroll->MoveTo(10, 10); });
     Add(scroll);
-    BListView* list = Add(new BListView(BRect(250, 10, 389, 159), "list"));
+    BListView* list = AddList(BRect(250, 10, 389, 159), "list");
 
     const std::string text = noise(1 << 20, 7);
     driver->Locked(window, [&] {
