@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in build/ (RelWithDebInfo) and runs both programs.
+# Extra arguments go to each of them, e.g.
+#   bench/run.sh --benchmark_filter=redraw
+#   bench/run.sh --benchmark_repetitions=3
+# The exit status is the worst of the two: 1 when a limit is missed, 2 for
+# an argument they do not take.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELMOR_BENCH=ON >/dev/null
+cache=$build/CMakeCache.txt
+if grep -Eq '^PELMOR_(SANITIZE:STRING=.+|FUZZ:BOOL=ON)$' "$cache"; then
+    echo "run.sh: $build is configured with sanitizers or for fuzzing;" \
+        "the benchmarks are not built there" >&2
+    exit 2
+fi
+ninja -C "$build" bench_controls bench_window
+
+# Where the numbers come from.
+commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)
+if [ -n "$(git -C "$root" status --porcelain 2>/dev/null)" ]; then
+    commit="$commit (with uncommitted changes)"
+fi
+cpu=$(grep -m1 'model name' /proc/cpuinfo 2>/dev/null | cut -d: -f2- | sed 's/^ *//')
+echo
+echo "Benchmarks of $root at $commit"
+echo "  built:   $build, $(grep -E '^CMAKE_BUILD_TYPE:' "$cache" | cut -d= -f2)," \
+    "$(grep -E '^CMAKE_CXX_COMPILER:' "$cache" | cut -d= -f2)"
+echo "  machine: $(uname -srm), ${cpu:-unknown cpu}, $(nproc) cores"
+echo "  date:    $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "  display: headless (each program starts its own application)"
+
+status=0
+for program in bench_controls bench_window; do
+    echo
+    echo "== $build/bench/$program $*"
+    code=0
+    "$build/bench/$program" "$@" || code=$?
+    if [ "$code" -gt "$status" ]; then
+        status=$code
+    fi
+done
+exit "$status"
