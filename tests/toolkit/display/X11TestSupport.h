@@ -216,6 +216,15 @@ inline unsigned long FindXWindow(const std::string& title)
     return strtoul(output.c_str(), nullptr, 10);
 }
 
+// Points this process's X clients (SDL among them) at the server, and
+// only at it.
+inline void UseOnly(const XServer& server)
+{
+    setenv("DISPLAY", server.Name().c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("SDL_VIDEODRIVER");
+}
+
 // The window's top left corner on the screen, as the X server has it.
 inline bool XWindowOrigin(unsigned long window, int* x, int* y)
 {

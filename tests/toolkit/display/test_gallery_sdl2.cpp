@@ -118,7 +118,7 @@ TEST(Demo, OpensItsWindowsAndFollowsADragThroughTheXServer)
     Watchdog watchdog;
     XServer server;
     ASSERT_FALSE(server.Name().empty()) << "Xvfb did not start";
-    setenv("DISPLAY", server.Name().c_str(), 1);
+    UseOnly(server);
     Background demo({TOOLKIT_DEMO});
 
     unsigned long drawing = 0, drag = 0, gallery = 0;
@@ -220,9 +220,7 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(fServer.Name().empty()) << "Xvfb did not start";
-        setenv("DISPLAY", fServer.Name().c_str(), 1);
-        unsetenv("WAYLAND_DISPLAY");
-        unsetenv("SDL_VIDEODRIVER");
+        UseOnly(fServer);
         sReceived = &fReceived;
         fDriver = std::make_unique<TestDriver>([] { return new GalleryApp; }, TestDriver::kDesktop);
         fGallery = fDriver->FindWindow("Gallery");

@@ -204,9 +204,7 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(fServer.Name().empty()) << "Xvfb did not start";
-        setenv("DISPLAY", fServer.Name().c_str(), 1);
-        unsetenv("WAYLAND_DISPLAY");
-        unsetenv("SDL_VIDEODRIVER");
+        UseOnly(fServer);
         std::string error;
         fBackend.reset(BPrivate::create_sdl2_backend(&error));
         ASSERT_NE(fBackend, nullptr) << error;
