@@ -17,20 +17,31 @@ bool LineSplitter::Take(const char** data, const char* end)
 {
     const char* p = *data;
     bool complete = false;
-    while (p < end) {
-        char byte = *p++;
-        if (byte == '\n') {
+    // Whole stretches at a time: up to the line end or to the cut, whichever
+    // comes first, then without their NULs (which do not count toward it).
+    while (p < end && !complete) {
+        size_t room = size_t(LINE_MAX_RAW) - fCount;
+        size_t span = std::min(size_t(end - p), room);
+        const char* newline = static_cast<const char*>(memchr(p, '\n', span));
+        const char* stop = newline != nullptr ? newline : p + span;
+        const char* nul = static_cast<const char*>(memchr(p, '\0', size_t(stop - p)));
+        if (nul == nullptr) {
+            memcpy(fLine + fCount, p, size_t(stop - p));
+            fCount += size_t(stop - p);
+        } else {
+            for (const char* q = p; q < stop; q++)
+                if (*q != '\0')
+                    fLine[fCount++] = *q;
+        }
+        p = stop;
+        if (newline != nullptr) {
             if (fCount > 0 && fLine[fCount - 1] == '\r')
                 fCount--;
             fLine[fCount++] = '\n';
+            p++;
             complete = true;
-            break;
-        }
-        if (byte != '\0')
-            fLine[fCount++] = byte;
-        if (fCount == LINE_MAX_RAW) {
+        } else if (fCount == LINE_MAX_RAW) {
             complete = true;
-            break;
         }
     }
     fLine[fCount] = '\0';

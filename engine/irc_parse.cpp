@@ -15,7 +15,9 @@ void irc::msg_from_srv(const char* line)
 {
     BMessage message(MSG_IRC);
     char work[IRC_LINE_SIZE];
-    snprintf(work, sizeof(work), "%s", line);
+    size_t length = strnlen(line, sizeof(work) - 1);
+    memcpy(work, line, length);
+    work[length] = '\0';
 
     if (g_debug.IsSet()) {
         BMessage debug(MSG_DBG);

@@ -7,7 +7,39 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <string>
+#include <vector>
+
 #include <LineIO.h>
+
+namespace
+{
+
+// The reader's rules one byte at a time, over the whole stream at once: what
+// the block reader must deliver however the stream is cut into chunks.
+std::vector<std::string> expected_lines(const char* stream, const char* end)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (const char* p = stream; p < end; p++) {
+        if (*p == '\n') {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            lines.push_back(line + '\n');
+            line.clear();
+            continue;
+        }
+        if (*p != '\0')
+            line += *p;
+        if (line.size() == size_t(LINE_MAX_RAW)) {
+            lines.push_back(line);
+            line.clear();
+        }
+    }
+    return lines;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -18,6 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* stream = reinterpret_cast<const char*>(data) + 2;
     const char* end = stream + size - 2;
 
+    const std::vector<std::string> expected = expected_lines(stream, end);
+    size_t delivered = 0;
     LineSplitter splitter;
     size_t kept = 0;
     for (const char* at = stream; at < end;) {
@@ -35,6 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 abort();
             if (lf == nullptr && length != size_t(LINE_MAX_RAW))
                 abort();
+            if (delivered >= expected.size() || expected[delivered++] != std::string(line, length))
+                abort();
             char utf8[LINE_MAX_UTF8 + 1];
             size_t converted = line_to_utf8(encoding, line, length, utf8);
             if (converted > size_t(LINE_MAX_UTF8) || strlen(utf8) != converted)
@@ -43,6 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             splitter.Reset();
         }
     }
+    if (delivered != expected.size())
+        abort();
     // Every byte is a line byte, a dropped NUL, a dropped CR before LF, or
     // still waiting in an unfinished line.
     size_t nuls = 0;

@@ -182,13 +182,20 @@ status_t BLooper::_PostToken(const std::shared_ptr<LooperPort>& port, const BMes
     if (!port)
         return B_BAD_PORT_ID;
     auto* copy = new BMessage(message);
-    std::lock_guard<std::mutex> lock(port->lock);
-    if (port->closed) {
-        delete copy;
-        return B_BAD_PORT_ID;
+    bool wasEmpty;
+    {
+        std::lock_guard<std::mutex> lock(port->lock);
+        if (port->closed) {
+            delete copy;
+            return B_BAD_PORT_ID;
+        }
+        wasEmpty = port->queue.empty();
+        port->queue.push_back(QueueEntry{copy, token});
     }
-    port->queue.push_back(QueueEntry{copy, token});
-    port->arrived.notify_one();
+    // Only the looper's thread waits, and only on an empty queue. Woken
+    // after the lock is let go, it does not at once block on it again.
+    if (wasEmpty)
+        port->arrived.notify_one();
     return B_OK;
 }
 

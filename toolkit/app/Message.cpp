@@ -240,6 +240,9 @@ status_t BMessage::AddData(const char* name, type_code type, const void* data, s
         field->values.push_back(std::move(value));
         return B_OK;
     }
+    // Most messages carry a few fields: one allocation for them, not three.
+    if (fFields.empty())
+        fFields.reserve(4);
     fFields.push_back(Field{name, type, isFixedSize, {std::move(value)}});
     return B_OK;
 }

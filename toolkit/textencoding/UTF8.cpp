@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <iconv.h>
@@ -117,6 +118,8 @@ struct SingleByteTable {
         bool operator<(const Reverse& other) const { return codePoint < other.codePoint; }
     } reverse[256];
     int32 reverseCount = 0;
+    // Bytes below 0x80 are ASCII, as in every set we use but checked.
+    bool asciiSame = false;
 };
 
 void build_table(SingleByteTable& table, const char* iconvName)
@@ -155,6 +158,10 @@ void build_table(SingleByteTable& table, const char* iconvName)
         }
     }
     iconv_close(cd);
+    table.asciiSame = true;
+    for (int32 byte = 0; byte < 0x80; byte++)
+        if (table.forward[byte].length != 1 || table.forward[byte].bytes[0] != byte)
+            table.asciiSame = false;
     // Stable, so that if a set maps two bytes to one character the lower
     // byte wins, as it does for ASCII.
     std::stable_sort(table.reverse, table.reverse + table.reverseCount);
@@ -175,24 +182,36 @@ void table_to_utf8(const SingleByteTable& table, const uint8* src, int32 srcLen,
 {
     int32 in = 0;
     int32 out = 0;
-    for (; in < srcLen; in++) {
+    while (in < srcLen) {
+        // Chat is mostly ASCII: copy such stretches whole.
+        if (table.asciiSame && src[in] < 0x80) {
+            const int32 limit = in + std::min(srcLen - in, dstLen - out);
+            const int32 start = in;
+            // Eight bytes at a time while none has its top bit set.
+            uint64_t word;
+            while (limit - in >= 8 &&
+                   (memcpy(&word, src + in, 8), (word & 0x8080808080808080ull) == 0))
+                in += 8;
+            while (in < limit && src[in] < 0x80)
+                in++;
+            memcpy(dst + out, src + start, size_t(in - start));
+            out += in - start;
+            if (in == start)
+                break; // no room
+            continue;
+        }
         const auto& entry = table.forward[src[in]];
-        if (entry.length == 1) {
+        if (entry.length <= 1) { // a length of 0 is a byte with no character
             if (out == dstLen)
                 break;
-            dst[out++] = entry.bytes[0];
-            continue;
-        }
-        if (entry.length == 0) {
-            if (out == dstLen)
+            dst[out++] = entry.length == 1 ? entry.bytes[0] : substitute;
+        } else {
+            if (dstLen - out < entry.length)
                 break;
-            dst[out++] = substitute;
-            continue;
+            memcpy(dst + out, entry.bytes, entry.length);
+            out += entry.length;
         }
-        if (dstLen - out < entry.length)
-            break;
-        for (int32 i = 0; i < entry.length; i++)
-            dst[out++] = entry.bytes[i];
+        in++;
     }
     consumed = in;
     written = out;

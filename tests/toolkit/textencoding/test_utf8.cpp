@@ -165,6 +165,21 @@ TEST(TextEncodingTest, StopsAtACharacterBoundaryWhenOutputIsFull)
     EXPECT_EQ(to_utf8(B_SJIS_CONVERSION, "a\x80", 1).consumed, 1);
     EXPECT_EQ(from_utf8(B_ISO1_CONVERSION, "a\x80", 1).consumed, 1);
     EXPECT_EQ(to_utf8(B_ISO1_CONVERSION, "abc", 0).consumed, 0);
+
+    // Mixed ASCII stretches (copied whole) and two-byte characters, at every
+    // output size: always a prefix of the full result, cut between
+    // characters, and the input consumed is exactly what was written.
+    const std::string mixed = "PRIVMSG #chan :\xCF\xF0\xE8\xE2\xE5\xF2, world! \xE9 ok";
+    const std::string full = to_utf8(B_MS_WINDOWS_1251_CONVERSION, mixed, 1024).out;
+    for (int32 room = 0; room <= int32(full.size()); room++) {
+        const Result part = to_utf8(B_MS_WINDOWS_1251_CONVERSION, mixed, room);
+        ASSERT_LE(part.out.size(), size_t(room));
+        ASSERT_EQ(part.out, full.substr(0, part.out.size())) << room;
+        ASSERT_GE(part.out.size() + 1, size_t(room)) << "stopped early at " << room;
+        ASSERT_EQ(
+            to_utf8(B_MS_WINDOWS_1251_CONVERSION, mixed.substr(0, size_t(part.consumed)), 1024).out,
+            part.out);
+    }
 }
 
 TEST(TextEncodingTest, RejectsBadArguments)
