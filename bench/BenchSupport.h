@@ -1,10 +1,9 @@
 #pragma once
 
-// What the benchmark programs share: windows shown on the headless display
-// with work timed on their own threads, a reporter that keeps every run for
-// the summary, and the summary's lines.
+// What the benchmarks of windows and controls share: windows shown on the
+// headless display with work timed on their own threads.
 
-#include <benchmark/benchmark.h>
+#include "BenchReport.h"
 
 #include <chrono>
 #include <cstdio>
@@ -148,122 +147,16 @@ inline BWindow* make_empty_window(BRect frame)
     return window;
 }
 
-// Prints as the console does and keeps every run for the summary. In
-// colour only on a terminal: given a reporter of its own, the library no
-// longer looks at --benchmark_color.
-class KeepingReporter : public benchmark::ConsoleReporter
+// run_benchmarks() in an application on the headless display.
+inline int run_benchmarks_shown(int argc, char** argv,
+                                const std::function<bool(const KeepingReporter&)>& summarize)
 {
-public:
-    KeepingReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {}
-
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration)
-                continue;
-            std::string name = run.run_name.function_name + (run.run_name.args.empty() ? "" : "/") +
-                               run.run_name.args;
-            if (run.error_occurred)
-                fErrors.push_back(name + ": " + run.error_message);
-            else
-                fRuns[name].push_back(run);
-        }
-    }
-
-    // The benchmarks that stopped with an error, with the error.
-    const std::vector<std::string>& Errors() const { return fErrors; }
-
-    // Milliseconds per iteration, averaged over repetitions; < 0 if the
-    // benchmark did not run.
-    double Milliseconds(const std::string& name) const
-    {
-        return Average(name, [](const Run& run) {
-            return run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) *
-                   1e3;
-        });
-    }
-    // A counter averaged over repetitions; < 0 if missing.
-    double Counter(const std::string& name, const std::string& counter) const
-    {
-        return Average(name, [&](const Run& run) {
-            auto found = run.counters.find(counter);
-            return found != run.counters.end() ? found->second.value : -1.0;
-        });
-    }
-
-private:
-    double Average(const std::string& name, const std::function<double(const Run&)>& value) const
-    {
-        auto found = fRuns.find(name);
-        if (found == fRuns.end() || found->second.empty())
-            return -1;
-        double sum = 0;
-        for (const Run& run : found->second)
-            sum += value(run);
-        return sum / double(found->second.size());
-    }
-
-    std::map<std::string, std::vector<Run>> fRuns;
-    std::vector<std::string> fErrors;
-};
-
-// Prints one line of the summary; false when a limit is given and missed.
-// A number that is missing was filtered out or failed; run_benchmarks()
-// fails the run for the second. A limit of -1 with its text is one that
-// needs a baseline that did not run: it is shown as not checked.
-inline bool report(const char* what, double value, const char* unit, double baseline = -1,
-                   const char* baselineName = nullptr, double limit = -1,
-                   const char* limitText = nullptr)
-{
-    if (value < 0) {
-        printf("  %-34s (did not run)\n", what);
-        return true;
-    }
-    printf("  %-34s %10.3f %s", what, value, unit);
-    if (baseline > 0)
-        printf("   %6.2fx %s", value / baseline, baselineName);
-    bool ok = limit < 0 || value < limit;
-    if (limitText != nullptr)
-        printf("   [%s: %s]", limitText, limit < 0 ? "no baseline" : ok ? "ok" : "MISSED");
-    printf("\n");
-    return ok;
-}
-
-// Prints a count the summary shows as evidence of the work done, not timed.
-inline void report_count(const char* what, double value, const char* unit)
-{
-    if (value < 0)
-        printf("  %-34s (did not run)\n", what);
-    else
-        printf("  %-34s %10.0f %s\n", what, value, unit);
-}
-
-// Runs the benchmarks named on the command line (all by default) in an
-// application on the headless display, then `summarize` with what they
-// reported. The exit status: 2 for a bad argument, 1 when a benchmark
-// failed its own checks or `summarize` finds a limit missed, else 0.
-inline int run_benchmarks(int argc, char** argv,
-                          const std::function<bool(const KeepingReporter&)>& summarize)
-{
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 2;
-    int status = 0;
-    {
+    return run_benchmarks(argc, argv, summarize, [](const std::function<void()>& run) {
         TestDriver driver([] { return new BApplication("application/x-vnd.pelmor-bench"); });
         gDriver = &driver;
-        KeepingReporter reporter;
-        benchmark::RunSpecifiedBenchmarks(&reporter);
+        run();
         gDriver = nullptr;
-        printf("\nSummary (ratios against a baseline from this run)\n");
-        bool ok = summarize(reporter);
-        for (const std::string& error : reporter.Errors())
-            printf("  FAILED %s\n", error.c_str());
-        status = ok && reporter.Errors().empty() ? 0 : 1;
-    }
-    benchmark::Shutdown();
-    return status;
+    });
 }
 
 } // namespace bench

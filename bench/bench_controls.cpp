@@ -394,7 +394,7 @@ BENCHMARK(BM_EmptyWindowRedraw)
 
 int main(int argc, char** argv)
 {
-    return run_benchmarks(argc, argv, [](const KeepingReporter& reporter) {
+    return run_benchmarks_shown(argc, argv, [](const KeepingReporter& reporter) {
         double small = reporter.Counter("text_log/appends:1000", "us_per_append");
         double large = reporter.Counter("text_log/appends:100000", "us_per_append");
         double kept = reporter.Counter("text_log/appends:100000", "log_bytes");

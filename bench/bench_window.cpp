@@ -298,7 +298,7 @@ BENCHMARK(BM_EmptyWindowRedraw)
 
 int main(int argc, char** argv)
 {
-    return run_benchmarks(argc, argv, [](const KeepingReporter& reporter) {
+    return run_benchmarks_shown(argc, argv, [](const KeepingReporter& reporter) {
         double full = reporter.Milliseconds("window_full_redraw");
         double small = reporter.Milliseconds("window_small_redraw");
         double empty = reporter.Milliseconds("empty_window_redraw");

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in build/ (RelWithDebInfo) and runs both programs.
+# Builds the benchmarks in build/ (RelWithDebInfo) and runs all four programs.
 # Extra arguments go to each of them, e.g.
 #   bench/run.sh --benchmark_filter=redraw
 #   bench/run.sh --benchmark_repetitions=3
-# The exit status is the worst of the two: 1 when a limit is missed, 2 for
+# The exit status is the worst of theirs: 1 when a limit is missed, 2 for
 # an argument they do not take.
 set -euo pipefail
 
@@ -17,7 +17,8 @@ if grep -Eq '^PELMOR_(SANITIZE:STRING=.+|FUZZ:BOOL=ON)$' "$cache"; then
         "the benchmarks are not built there" >&2
     exit 2
 fi
-ninja -C "$build" bench_controls bench_window
+programs=(bench_core bench_engine bench_controls bench_window)
+ninja -C "$build" "${programs[@]}"
 
 # Where the numbers come from.
 commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)
@@ -31,10 +32,10 @@ echo "  built:   $build, $(grep -E '^CMAKE_BUILD_TYPE:' "$cache" | cut -d= -f2),
     "$(grep -E '^CMAKE_CXX_COMPILER:' "$cache" | cut -d= -f2)"
 echo "  machine: $(uname -srm), ${cpu:-unknown cpu}, $(nproc) cores"
 echo "  date:    $(date -u '+%Y-%m-%d %H:%M UTC')"
-echo "  display: headless (each program starts its own application)"
+echo "  display: headless for bench_controls and bench_window; none for the others"
 
 status=0
-for program in bench_controls bench_window; do
+for program in "${programs[@]}"; do
     echo
     echo "== $build/bench/$program $*"
     code=0
