@@ -122,12 +122,15 @@ TEST(Demo, OpensItsWindowsAndFollowsADragThroughTheXServer)
     Background demo({TOOLKIT_DEMO});
 
     unsigned long drawing = 0, drag = 0, gallery = 0;
-    ASSERT_TRUE(WaitFor([&] {
-        drawing = FindXWindow("Drawing");
-        drag = FindXWindow("Drag");
-        gallery = FindXWindow("Gallery");
-        return drawing != 0 && drag != 0 && gallery != 0;
-    })) << "the demo's three windows did not appear";
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            drawing = FindXWindow("Drawing");
+            drag = FindXWindow("Drag");
+            gallery = FindXWindow("Gallery");
+            return drawing != 0 && drag != 0 && gallery != 0;
+        },
+        20 * kSecond))
+        << "the demo's three windows did not appear";
     int x = 0, y = 0;
     ASSERT_TRUE(XWindowOrigin(drag, &x, &y));
 
