@@ -83,11 +83,14 @@ bool irc::reply_ctcp(char* command, char* prefix, char* ctcp)
         if (strcmp(word, "PING") == 0) {
             char* after = nullptr;
             long sent = argument != nullptr ? strtol(argument, &after, 10) : 0;
-            if (argument == nullptr || after == argument) // nothing to time the trip from
+            long trip = 0;
+            // Nothing to time the trip from, or a peer's number too far off
+            // to subtract from the clock.
+            if (argument == nullptr || after == argument ||
+                __builtin_sub_overflow(long(time(nullptr)), sent, &trip))
                 text = std::string("PING ") + nick + " ? (s)\n";
             else
-                text = std::string("PING ") + nick + " " +
-                       std::to_string(long(time(nullptr)) - sent) + " (s)\n";
+                text = std::string("PING ") + nick + " " + std::to_string(trip) + " (s)\n";
         } else {
             text =
                 std::string(word) + " " + nick + " " + (argument != nullptr ? argument : "") + "\n";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "EngineTestSupport.h"
 
 #include <DebugTarget.h>
@@ -123,8 +125,17 @@ TEST_F(Parse, CtcpRepliesAreReportedNotPosted)
     EXPECT_FALSE(parse(*engine, ping.c_str()).posted);
     EXPECT_FALSE(parse(*engine, ":bob!u NOTICE me :\x01PING\x01\n").posted);
     ASSERT_TRUE(owner->WaitForInfo("PING bob ? (s)\n"));
+    // A number no clock could have sent cannot be timed either.
+    EXPECT_FALSE(parse(*engine, ":bob!u NOTICE me :\x01PING -9223372036854775808\x01\n").posted);
+    EXPECT_FALSE(parse(*engine, ":bob!u NOTICE me :\x01PING -99999999999999999999\x01\n").posted);
+    ASSERT_TRUE(owner->WaitFor([](const std::vector<BMessage>& all) {
+        return std::count_if(all.begin(), all.end(),
+                             [](const BMessage& m) { return m.what == MSG_INF; }) >= 5;
+    }));
     auto infos = owner->Infos();
-    ASSERT_GE(infos.size(), 3u);
+    ASSERT_EQ(infos.size(), 5u);
+    EXPECT_EQ(infos[3], "PING bob ? (s)\n");
+    EXPECT_EQ(infos[4], "PING bob ? (s)\n");
     EXPECT_EQ(infos[0], "VERSION bob some client\n");
     // Three seconds, or four if the clock ticked over meanwhile.
     EXPECT_TRUE(infos[1] == "PING bob 3 (s)\n" || infos[1] == "PING bob 4 (s)\n") << infos[1];
