@@ -28,7 +28,8 @@ struct Input {
     // Up to 255 bytes of the input itself: whatever they are.
     const char* Bytes(int32* length)
     {
-        *length = std::min<int32>(Byte(), int32(end - at));
+        int32 wanted = Byte(); // before measuring what is left
+        *length = std::min<int32>(wanted, int32(end - at));
         const char* bytes = reinterpret_cast<const char*>(at);
         at += *length;
         return bytes;
