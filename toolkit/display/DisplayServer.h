@@ -126,7 +126,7 @@ private:
     BPoint fPointer;
     uint32 fButtons = 0;
     uint32 fModifiers = 0;
-    int32 fPressWindow = 0; // the window that took the press being held
+    int32 fPressWindow = 0;     // the window that took the press being held
     std::vector<int32> fPopups; // shown pop-ups, the latest last
 };
 

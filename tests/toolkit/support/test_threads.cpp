@@ -71,7 +71,8 @@ TEST(Threads, TimeMovesForwardBySnoozes)
     EXPECT_GT(real_time_clock(), 1600000000u);
 }
 
-namespace {
+namespace
+{
 
 std::atomic<bool> sLetGo{false};
 
