@@ -11,6 +11,7 @@
 #include "MenuBar.h"
 #include "MenuItem.h"
 #include "MenuPrivate.h"
+#include "TextViewPrivate.h"
 #include "Window.h"
 
 using namespace BPrivate;
@@ -35,20 +36,6 @@ const float kRowPadding = 8;
 bool same_letter(char a, char b)
 {
     return std::tolower(uint8(a)) == std::tolower(uint8(b));
-}
-
-// Bytes of the UTF-8 character that starts with `lead`.
-int32 char_length(uint8 lead)
-{
-    if (lead < 0x80)
-        return 1;
-    if ((lead & 0xE0) == 0xC0)
-        return 2;
-    if ((lead & 0xF0) == 0xE0)
-        return 3;
-    if ((lead & 0xF8) == 0xF0)
-        return 4;
-    return 1;
 }
 
 } // namespace
@@ -741,7 +728,8 @@ void BMenu::DrawItem(BMenuItem* item, bool highlighted)
         size_t(item->fTriggerOffset) < item->fLabel.size()) {
         const char* label = item->fLabel.c_str();
         float start = x + fMenuFont.StringWidth(label, item->fTriggerOffset);
-        int32 length = char_length(uint8(label[item->fTriggerOffset]));
+        int32 length =
+            BPrivate::utf8_char_length(label, int32(item->fLabel.size()), item->fTriggerOffset);
         float width = fMenuFont.StringWidth(label + item->fTriggerOffset, length);
         if (width >= 1)
             StrokeLine(BPoint(start, baseline + 2), BPoint(start + width - 1, baseline + 2));

@@ -12,6 +12,7 @@
 #include <DisplayInit.h>
 #include <DisplayServer.h>
 #include <HeadlessBackend.h>
+#include <TextViewPrivate.h>
 #include <View.h>
 #include <Window.h>
 
@@ -55,19 +56,6 @@ HeadlessBackend* require_backend()
 void inject(NativeEvent event)
 {
     require_backend()->Inject(event);
-}
-
-size_t utf8_length(unsigned char lead)
-{
-    if (lead < 0x80)
-        return 1;
-    if ((lead & 0xE0) == 0xC0)
-        return 2;
-    if ((lead & 0xF0) == 0xE0)
-        return 3;
-    if ((lead & 0xF8) == 0xF0)
-        return 4;
-    return 1;
 }
 
 } // namespace
@@ -248,7 +236,8 @@ void TestDriver::Wheel(BWindow* window, BPoint where, float dy, float dx)
 void TestDriver::Type(const std::string& utf8, uint32 modifiers)
 {
     for (size_t at = 0; at < utf8.size();) {
-        size_t length = std::min(utf8_length(uint8(utf8[at])), utf8.size() - at);
+        size_t length =
+            size_t(BPrivate::utf8_char_length(utf8.data(), int32(utf8.size()), int32(at)));
         NativeEvent event;
         event.window = DisplayServer::Get()->ActiveWindow();
         event.bytes = utf8.substr(at, length);
