@@ -3,6 +3,7 @@
 #include "Handler.h"
 #include "Looper.h"
 #include "Message.h"
+#include "OS.h"
 
 BInvoker::BInvoker()
     : fMessage(nullptr), fPendingHandler(nullptr), fPendingLooper(nullptr), fReplyTo(nullptr),
@@ -100,6 +101,18 @@ status_t BInvoker::Invoke(BMessage* message)
     if (message == nullptr)
         return B_BAD_VALUE;
     return Messenger().SendMessage(message, fReplyTo, fTimeout);
+}
+
+status_t BInvoker::_StampedCopy(BMessage* message, const void* source, BMessage* copy) const
+{
+    if (message == nullptr)
+        message = Message();
+    if (message == nullptr)
+        return B_BAD_VALUE;
+    *copy = *message;
+    copy->AddInt64("when", system_time());
+    copy->AddPointer("source", source);
+    return B_OK;
 }
 
 status_t BInvoker::SetTimeout(bigtime_t timeout)

@@ -40,6 +40,12 @@ public:
     BInvoker(const BInvoker&) = delete;
     BInvoker& operator=(const BInvoker&) = delete;
 
+protected:
+    // For controls' Invoke: a copy of `message` (or of the model message)
+    // stamped with "when" and "source", into `copy`. B_BAD_VALUE when there
+    // is neither message.
+    status_t _StampedCopy(BMessage* message, const void* source, BMessage* copy) const;
+
 private:
     BMessage* fMessage;
     BMessenger fMessenger;

@@ -78,13 +78,9 @@ void BControl::SetEnabled(bool enabled)
 
 status_t BControl::Invoke(BMessage* message)
 {
-    if (message == nullptr)
-        message = Message();
-    if (message == nullptr)
+    BMessage copy;
+    if (_StampedCopy(message, this, &copy) != B_OK)
         return B_BAD_VALUE;
-    BMessage copy(*message);
-    copy.AddInt64("when", system_time());
-    copy.AddPointer("source", this);
     copy.AddInt32("be:value", fValue);
     return BInvoker::Invoke(&copy);
 }

@@ -769,13 +769,9 @@ void BListView::SetInvocationMessage(BMessage* message)
 
 status_t BListView::Invoke(BMessage* message)
 {
-    if (message == nullptr)
-        message = Message();
-    if (message == nullptr)
+    BMessage copy;
+    if (_StampedCopy(message, this, &copy) != B_OK)
         return B_BAD_VALUE;
-    BMessage copy(*message);
-    copy.AddInt64("when", system_time());
-    copy.AddPointer("source", this);
     if (fSelected.empty())
         copy.AddInt32("index", -1);
     for (int32 index : fSelected)

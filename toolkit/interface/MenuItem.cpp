@@ -189,13 +189,9 @@ BRect BMenuItem::Frame() const
 status_t BMenuItem::Invoke(BMessage* message)
 {
     Guard guard(menu_lock());
-    if (message == nullptr)
-        message = Message();
-    if (message == nullptr)
+    BMessage copy;
+    if (_StampedCopy(message, this, &copy) != B_OK)
         return B_BAD_VALUE;
-    BMessage copy(*message);
-    copy.AddInt64("when", system_time());
-    copy.AddPointer("source", this);
     copy.AddInt32("index", fMenu != nullptr ? fMenu->IndexOf(this) : -1);
     if (Target() != nullptr || Messenger().IsValid())
         return BInvoker::Invoke(&copy);
