@@ -58,6 +58,16 @@ void inject(NativeEvent event)
     require_backend()->Inject(event);
 }
 
+NativeEvent pointer_event(NativeEvent::Type type, BWindow* window, BPoint where)
+{
+    NativeEvent event;
+    event.type = type;
+    event.window = window->_ServerId();
+    event.x = where.x;
+    event.y = where.y;
+    return event;
+}
+
 } // namespace
 
 TestDriver::TestDriver(const std::function<BApplication*()>& make, Display display)
@@ -143,11 +153,7 @@ BView* TestDriver::FindView(BWindow* window, const char* name)
 void TestDriver::MouseDown(BWindow* window, BPoint where, uint32 buttons, int32 clicks,
                            uint32 modifiers)
 {
-    NativeEvent event;
-    event.type = NativeEvent::MOUSE_DOWN;
-    event.window = window->_ServerId();
-    event.x = where.x;
-    event.y = where.y;
+    NativeEvent event = pointer_event(NativeEvent::MOUSE_DOWN, window, where);
     event.buttons = buttons;
     event.clicks = clicks;
     event.modifiers = modifiers;
@@ -156,22 +162,14 @@ void TestDriver::MouseDown(BWindow* window, BPoint where, uint32 buttons, int32 
 
 void TestDriver::MouseMove(BWindow* window, BPoint where, uint32 buttons)
 {
-    NativeEvent event;
-    event.type = NativeEvent::MOUSE_MOVED;
-    event.window = window->_ServerId();
-    event.x = where.x;
-    event.y = where.y;
+    NativeEvent event = pointer_event(NativeEvent::MOUSE_MOVED, window, where);
     event.buttons = buttons;
     inject(event);
 }
 
 void TestDriver::MouseUp(BWindow* window, BPoint where, uint32 modifiers)
 {
-    NativeEvent event;
-    event.type = NativeEvent::MOUSE_UP;
-    event.window = window->_ServerId();
-    event.x = where.x;
-    event.y = where.y;
+    NativeEvent event = pointer_event(NativeEvent::MOUSE_UP, window, where);
     event.buttons = 0;
     event.modifiers = modifiers;
     inject(event);
