@@ -1,8 +1,11 @@
 #include "Message.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace
 {
@@ -108,37 +111,183 @@ std::string what_text(uint32 what)
     return buffer;
 }
 
+// Record layout within the block.
+const size_t kRecordSize = 0;
+const size_t kRecordType = 4;
+const size_t kRecordCount = 8;
+const size_t kRecordFixed = 12;
+const size_t kRecordNameLength = 13;
+const size_t kRecordName = 14;
+const size_t kNone = size_t(-1);
+// The block never grows past what a flattened message can announce.
+const size_t kMaxBlock = 0xFFFFFFFFu - kHeaderSize;
+
+uint32 load32(const char* p)
+{
+    uint32 value;
+    memcpy(&value, p, 4);
+    return value;
+}
+
+void store32(char* p, uint32 value)
+{
+    memcpy(p, &value, 4);
+}
+
+void add32(char* p, int64 delta)
+{
+    store32(p, uint32(int64(load32(p)) + delta));
+}
+
+size_t values_offset(const char* record)
+{
+    return kRecordName + uint8(record[kRecordNameLength]) + 1;
+}
+
 } // namespace
 
-BMessage::BMessage() : what(0) {}
+BMessage::BMessage() : what(0), fData(fInline), fSize(0), fCapacity(kInlineBytes), fCount(0) {}
 
-BMessage::BMessage(uint32 command) : what(command) {}
+BMessage::BMessage(uint32 command)
+    : what(command), fData(fInline), fSize(0), fCapacity(kInlineBytes), fCount(0)
+{
+}
 
-BMessage::BMessage(const BMessage& other) : what(other.what), fFields(other.fFields) {}
+BMessage::BMessage(const BMessage& other) : BMessage(other.what)
+{
+    *this = other;
+}
 
-BMessage::~BMessage() {}
+BMessage::BMessage(BMessage&& other) noexcept : BMessage(other.what)
+{
+    *this = std::move(other);
+}
+
+BMessage::~BMessage()
+{
+    Release();
+}
+
+void BMessage::Release()
+{
+    if (fData != fInline)
+        free(fData);
+    fData = fInline;
+    fCapacity = kInlineBytes;
+    fSize = 0;
+    fCount = 0;
+}
 
 BMessage& BMessage::operator=(const BMessage& other)
 {
+    if (this == &other)
+        return *this;
+    Changed();
     what = other.what;
-    fFields = other.fFields;
+    if (other.fSize > fCapacity) {
+        char* data = static_cast<char*>(malloc(other.fSize));
+        if (data == nullptr)
+            throw std::bad_alloc();
+        Release();
+        fData = data;
+        fCapacity = other.fSize;
+    }
+    if (other.fSize > 0)
+        memcpy(fData, other.fData, other.fSize);
+    fSize = other.fSize;
+    fCount = other.fCount;
     return *this;
 }
 
-BMessage::Field* BMessage::FindField(const char* name)
+BMessage& BMessage::operator=(BMessage&& other) noexcept
 {
-    if (name == nullptr)
-        return nullptr;
-    for (Field& field : fFields) {
-        if (field.name == name)
-            return &field;
+    if (this == &other)
+        return *this;
+    Changed();
+    what = other.what;
+    Release();
+    if (other.fData != other.fInline) {
+        fData = other.fData;
+        fCapacity = other.fCapacity;
+        other.fData = other.fInline;
+        other.fCapacity = kInlineBytes;
+    } else if (other.fSize > 0) {
+        memcpy(fData, other.fData, other.fSize);
     }
-    return nullptr;
+    fSize = other.fSize;
+    fCount = other.fCount;
+    other.Changed();
+    other.fSize = 0;
+    other.fCount = 0;
+    return *this;
 }
 
-const BMessage::Field* BMessage::FindField(const char* name) const
+bool BMessage::Owns(const void* pointer) const
 {
-    return const_cast<BMessage*>(this)->FindField(name);
+    const char* p = static_cast<const char*>(pointer);
+    return p != nullptr && p >= fData && p < fData + fCapacity;
+}
+
+// Replaces `remove` bytes at `at` with room for `insert` bytes and returns
+// where they go; what follows moves along.
+char* BMessage::Splice(size_t at, size_t remove, size_t insert)
+{
+    Changed();
+    size_t size = fSize - remove + insert;
+    if (size > fCapacity) {
+        size_t capacity = std::max(size, std::min(fCapacity * 2, kMaxBlock));
+        char* data = static_cast<char*>(malloc(capacity));
+        if (data == nullptr)
+            throw std::bad_alloc();
+        memcpy(data, fData, at);
+        memcpy(data + at + insert, fData + at + remove, fSize - at - remove);
+        if (fData != fInline)
+            free(fData);
+        fData = data;
+        fCapacity = capacity;
+    } else if (remove != insert) {
+        memmove(fData + at + insert, fData + at + remove, fSize - at - remove);
+    }
+    fSize = size;
+    return fData + at;
+}
+
+// Adds a record and returns where its `valuesSize` bytes of values go.
+char* BMessage::AppendRecord(type_code type, bool fixedSize, const char* name, size_t nameLength,
+                             uint32 count, size_t valuesSize)
+{
+    size_t recordSize = kRecordName + nameLength + 1 + valuesSize;
+    char* record = Splice(fSize, 0, recordSize);
+    store32(record + kRecordSize, uint32(recordSize));
+    store32(record + kRecordType, type);
+    store32(record + kRecordCount, count);
+    record[kRecordFixed] = fixedSize ? 1 : 0;
+    record[kRecordNameLength] = char(nameLength);
+    memcpy(record + kRecordName, name, nameLength);
+    record[kRecordName + nameLength] = '\0';
+    fCount++;
+    return record + kRecordName + nameLength + 1;
+}
+
+size_t BMessage::FindRecord(const char* name, size_t nameLength) const
+{
+    for (size_t at = 0; at < fSize; at += load32(fData + at + kRecordSize)) {
+        const char* record = fData + at;
+        if (uint8(record[kRecordNameLength]) == nameLength &&
+            memcmp(record + kRecordName, name, nameLength) == 0)
+            return at;
+    }
+    return kNone;
+}
+
+size_t BMessage::FindRecord(const char* name) const
+{
+    if (name == nullptr)
+        return kNone;
+    size_t length = strnlen(name, B_FIELD_NAME_LENGTH + 1);
+    if (length == 0 || length > B_FIELD_NAME_LENGTH)
+        return kNone;
+    return FindRecord(name, length);
 }
 
 status_t BMessage::GetInfo(type_code typeRequested, int32 index, const char** nameFound,
@@ -147,17 +296,19 @@ status_t BMessage::GetInfo(type_code typeRequested, int32 index, const char** na
     if (index < 0)
         return B_BAD_INDEX;
     int32 seen = 0;
-    for (const Field& field : fFields) {
-        if (typeRequested != B_ANY_TYPE && field.type != typeRequested)
+    for (size_t at = 0; at < fSize; at += load32(fData + at + kRecordSize)) {
+        const char* record = fData + at;
+        type_code type = load32(record + kRecordType);
+        if (typeRequested != B_ANY_TYPE && type != typeRequested)
             continue;
         if (seen++ != index)
             continue;
         if (nameFound != nullptr)
-            *nameFound = field.name.c_str();
+            *nameFound = record + kRecordName;
         if (typeFound != nullptr)
-            *typeFound = field.type;
+            *typeFound = type;
         if (countFound != nullptr)
-            *countFound = int32(field.values.size());
+            *countFound = int32(load32(record + kRecordCount));
         return B_OK;
     }
     return seen == 0 ? B_BAD_TYPE : B_BAD_INDEX;
@@ -165,33 +316,35 @@ status_t BMessage::GetInfo(type_code typeRequested, int32 index, const char** na
 
 status_t BMessage::GetInfo(const char* name, type_code* typeFound, int32* countFound) const
 {
-    const Field* field = FindField(name);
-    if (field == nullptr)
+    size_t at = FindRecord(name);
+    if (at == kNone)
         return B_NAME_NOT_FOUND;
     if (typeFound != nullptr)
-        *typeFound = field->type;
+        *typeFound = load32(fData + at + kRecordType);
     if (countFound != nullptr)
-        *countFound = int32(field->values.size());
+        *countFound = int32(load32(fData + at + kRecordCount));
     return B_OK;
 }
 
 status_t BMessage::GetInfo(const char* name, type_code* typeFound, bool* fixedSize) const
 {
-    const Field* field = FindField(name);
-    if (field == nullptr)
+    size_t at = FindRecord(name);
+    if (at == kNone)
         return B_NAME_NOT_FOUND;
     if (typeFound != nullptr)
-        *typeFound = field->type;
+        *typeFound = load32(fData + at + kRecordType);
     if (fixedSize != nullptr)
-        *fixedSize = field->fixedSize;
+        *fixedSize = fData[at + kRecordFixed] != 0;
     return B_OK;
 }
 
 int32 BMessage::CountNames(type_code type) const
 {
+    if (type == B_ANY_TYPE)
+        return fCount;
     int32 count = 0;
-    for (const Field& field : fFields) {
-        if (type == B_ANY_TYPE || field.type == type)
+    for (size_t at = 0; at < fSize; at += load32(fData + at + kRecordSize)) {
+        if (load32(fData + at + kRecordType) == type)
             count++;
     }
     return count;
@@ -199,7 +352,10 @@ int32 BMessage::CountNames(type_code type) const
 
 status_t BMessage::MakeEmpty()
 {
-    fFields.clear();
+    // Keeps the block: a message refilled line after line allocates once.
+    Changed();
+    fSize = 0;
+    fCount = 0;
     return B_OK;
 }
 
@@ -207,14 +363,22 @@ status_t BMessage::Rename(const char* oldName, const char* newName)
 {
     if (!valid_name(newName))
         return B_BAD_VALUE;
-    Field* field = FindField(oldName);
-    if (field == nullptr)
+    size_t at = FindRecord(oldName);
+    if (at == kNone)
         return B_NAME_NOT_FOUND;
     if (strcmp(oldName, newName) == 0)
         return B_OK;
-    if (FindField(newName) != nullptr)
+    if (FindRecord(newName) != kNone)
         return B_NAME_IN_USE;
-    field->name = newName;
+    // The new name may be one of this message's own strings.
+    char name[B_FIELD_NAME_LENGTH + 1];
+    size_t length = strlen(newName);
+    memcpy(name, newName, length + 1);
+    size_t oldLength = uint8(fData[at + kRecordNameLength]);
+    char* where = Splice(at + kRecordName, oldLength, length);
+    memcpy(where, name, length);
+    fData[at + kRecordNameLength] = char(length);
+    add32(fData + at + kRecordSize, int64(length) - int64(oldLength));
     return B_OK;
 }
 
@@ -229,21 +393,37 @@ status_t BMessage::AddData(const char* name, type_code type, const void* data, s
     const uint8* bytes = static_cast<const uint8*>(data);
     if (!valid_value(type, bytes, size_t(numBytes), 0))
         return B_BAD_VALUE;
-    std::string value(reinterpret_cast<const char*>(bytes), size_t(numBytes));
+    size_t size = size_t(numBytes);
+    size_t nameLength = strlen(name);
+    if (kMaxBlock - fSize < kRecordName + nameLength + 1 + 4 + size)
+        return B_NO_MEMORY;
+    if (Owns(name) || Owns(data)) {
+        // Growing the block would move what is being added.
+        std::string nameCopy(name);
+        std::string valueCopy(static_cast<const char*>(data), size);
+        return AddData(nameCopy.c_str(), type, valueCopy.data(), numBytes, isFixedSize);
+    }
 
-    Field* field = FindField(name);
-    if (field != nullptr) {
-        if (field->type != type)
+    size_t at = FindRecord(name, nameLength);
+    if (at != kNone) {
+        const char* record = fData + at;
+        if (load32(record + kRecordType) != type)
             return B_BAD_TYPE;
-        if (field->fixedSize && field->values[0].size() != value.size())
+        if (record[kRecordFixed] != 0 && load32(record + values_offset(record)) != size)
             return B_BAD_VALUE;
-        field->values.push_back(std::move(value));
+        size_t recordSize = load32(record + kRecordSize);
+        char* value = Splice(at + recordSize, 0, 4 + size);
+        store32(value, uint32(size));
+        if (size > 0)
+            memcpy(value + 4, data, size);
+        add32(fData + at + kRecordSize, int64(4 + size));
+        add32(fData + at + kRecordCount, 1);
         return B_OK;
     }
-    // Most messages carry a few fields: one allocation for them, not three.
-    if (fFields.empty())
-        fFields.reserve(4);
-    fFields.push_back(Field{name, type, isFixedSize, {std::move(value)}});
+    char* value = AppendRecord(type, isFixedSize, name, nameLength, 1, 4 + size);
+    store32(value, uint32(size));
+    if (size > 0)
+        memcpy(value + 4, data, size);
     return B_OK;
 }
 
@@ -344,54 +524,65 @@ status_t BMessage::AddMessage(const char* name, const BMessage* message)
 
 status_t BMessage::RemoveData(const char* name, int32 index)
 {
-    Field* field = FindField(name);
-    if (field == nullptr)
+    const char* data;
+    size_t size;
+    size_t at = FindRecord(name);
+    if (at == kNone)
         return B_NAME_NOT_FOUND;
-    if (index < 0 || size_t(index) >= field->values.size())
-        return B_BAD_INDEX;
-    field->values.erase(field->values.begin() + index);
-    if (field->values.empty())
-        RemoveName(name);
+    status_t status = FindValue(name, B_ANY_TYPE, index, &data, &size);
+    if (status != B_OK)
+        return status;
+    if (load32(fData + at + kRecordCount) == 1)
+        return RemoveName(name);
+    size_t value = size_t(data - fData) - 4;
+    Splice(value, 4 + size, 0);
+    add32(fData + at + kRecordSize, -int64(4 + size));
+    add32(fData + at + kRecordCount, -1);
     return B_OK;
 }
 
 status_t BMessage::RemoveName(const char* name)
 {
-    for (auto it = fFields.begin(); it != fFields.end(); ++it) {
-        if (name != nullptr && it->name == name) {
-            fFields.erase(it);
-            return B_OK;
-        }
-    }
-    return B_NAME_NOT_FOUND;
+    size_t at = FindRecord(name);
+    if (at == kNone)
+        return B_NAME_NOT_FOUND;
+    Splice(at, load32(fData + at + kRecordSize), 0);
+    fCount--;
+    return B_OK;
 }
 
 // -- finding ------------------------------------------------------------------
 
-status_t BMessage::FindValue(const char* name, type_code type, int32 index,
-                             const std::string** value) const
+status_t BMessage::FindValue(const char* name, type_code type, int32 index, const char** data,
+                             size_t* size) const
 {
-    const Field* field = FindField(name);
-    if (field == nullptr)
+    size_t at = FindRecord(name);
+    if (at == kNone)
         return B_NAME_NOT_FOUND;
-    if (type != B_ANY_TYPE && field->type != type)
+    const char* record = fData + at;
+    if (type != B_ANY_TYPE && load32(record + kRecordType) != type)
         return B_BAD_TYPE;
-    if (index < 0 || size_t(index) >= field->values.size())
+    if (index < 0 || uint32(index) >= load32(record + kRecordCount))
         return B_BAD_INDEX;
-    *value = &field->values[size_t(index)];
+    const char* value = record + values_offset(record);
+    for (int32 i = 0; i < index; i++)
+        value += 4 + load32(value);
+    *data = value + 4;
+    *size = load32(value);
     return B_OK;
 }
 
 status_t BMessage::FindFixed(const char* name, type_code type, int32 index, void* out,
                              size_t size) const
 {
-    const std::string* value;
-    status_t status = FindValue(name, type, index, &value);
+    const char* data;
+    size_t found;
+    status_t status = FindValue(name, type, index, &data, &found);
     if (status != B_OK)
         return status;
     if (out == nullptr)
         return B_BAD_VALUE;
-    memcpy(out, value->data(), size);
+    memcpy(out, data, std::min(size, found));
     return B_OK;
 }
 
@@ -404,14 +595,15 @@ status_t BMessage::FindData(const char* name, type_code type, const void** data,
 status_t BMessage::FindData(const char* name, type_code type, int32 index, const void** data,
                             ssize_t* numBytes) const
 {
-    const std::string* value;
-    status_t status = FindValue(name, type, index, &value);
+    const char* value;
+    size_t size;
+    status_t status = FindValue(name, type, index, &value, &size);
     if (status != B_OK)
         return status;
     if (data != nullptr)
-        *data = value->data();
+        *data = value;
     if (numBytes != nullptr)
-        *numBytes = ssize_t(value->size());
+        *numBytes = ssize_t(size);
     return B_OK;
 }
 
@@ -450,13 +642,14 @@ status_t BMessage::FindString(const char* name, const char** string) const
 
 status_t BMessage::FindString(const char* name, int32 index, const char** string) const
 {
-    const std::string* value;
-    status_t status = FindValue(name, B_STRING_TYPE, index, &value);
+    const char* value;
+    size_t size;
+    status_t status = FindValue(name, B_STRING_TYPE, index, &value, &size);
     if (status != B_OK)
         return status;
     if (string == nullptr)
         return B_BAD_VALUE;
-    *string = value->c_str();
+    *string = value;
     return B_OK;
 }
 
@@ -534,13 +727,14 @@ status_t BMessage::FindMessage(const char* name, BMessage* message) const
 
 status_t BMessage::FindMessage(const char* name, int32 index, BMessage* message) const
 {
-    const std::string* value;
-    status_t status = FindValue(name, B_MESSAGE_TYPE, index, &value);
+    const char* value;
+    size_t size;
+    status_t status = FindValue(name, B_MESSAGE_TYPE, index, &value, &size);
     if (status != B_OK)
         return status;
     if (message == nullptr)
         return B_BAD_VALUE;
-    return message->Unflatten(value->data(), ssize_t(value->size()));
+    return message->Unflatten(value, ssize_t(size));
 }
 
 // -- replacing ----------------------------------------------------------------
@@ -548,18 +742,27 @@ status_t BMessage::FindMessage(const char* name, int32 index, BMessage* message)
 status_t BMessage::ReplaceValue(const char* name, type_code type, int32 index, const void* data,
                                 size_t size)
 {
-    Field* field = FindField(name);
-    if (field == nullptr)
-        return B_NAME_NOT_FOUND;
-    if (field->type != type)
-        return B_BAD_TYPE;
-    if (index < 0 || size_t(index) >= field->values.size())
-        return B_BAD_INDEX;
+    const char* value;
+    size_t oldSize;
+    status_t status = FindValue(name, type, index, &value, &oldSize);
+    if (status != B_OK)
+        return status;
     if (!valid_value(type, static_cast<const uint8*>(data), size, 0))
         return B_BAD_VALUE;
-    if (field->fixedSize && field->values[0].size() != size)
+    size_t at = FindRecord(name);
+    if (fData[at + kRecordFixed] != 0 && oldSize != size)
         return B_BAD_VALUE;
-    field->values[size_t(index)].assign(static_cast<const char*>(data), size);
+    if (size > oldSize && kMaxBlock - fSize < size - oldSize)
+        return B_NO_MEMORY;
+    if (Owns(data)) {
+        std::string copy(static_cast<const char*>(data), size);
+        return ReplaceValue(name, type, index, copy.data(), size);
+    }
+    char* where = Splice(size_t(value - fData), oldSize, size);
+    if (size > 0)
+        memcpy(where, data, size);
+    store32(where - 4, uint32(size));
+    add32(fData + at + kRecordSize, int64(size) - int64(oldSize));
     return B_OK;
 }
 
@@ -690,8 +893,9 @@ status_t BMessage::ReplaceMessage(const char* name, int32 index, const BMessage*
 
 bool BMessage::HasData(const char* name, type_code type, int32 index) const
 {
-    const std::string* value;
-    return FindValue(name, type, index, &value) == B_OK;
+    const char* value;
+    size_t size;
+    return FindValue(name, type, index, &value, &size) == B_OK;
 }
 
 #define PELMOR_HAS(Name, Code)                                                                     \
@@ -738,49 +942,48 @@ bool BMessage::GetBool(const char* name, bool defaultValue) const
 
 // -- flattening ---------------------------------------------------------------
 
+// The flattened field is the record without its size word, with the name
+// length in two bytes and without the name's NUL; the values are the same.
 void BMessage::FlattenInto(std::string& out) const
 {
     size_t start = out.size();
+    out.reserve(start + size_t(FlattenedSize()));
     put32(out, kMagic);
     put32(out, 0); // size, patched below
     put32(out, what);
-    put32(out, uint32(fFields.size()));
-    for (const Field& field : fFields) {
-        put32(out, field.type);
-        out.push_back(field.fixedSize ? 1 : 0);
-        out.push_back(char(field.name.size()));
-        out.push_back(char(field.name.size() >> 8));
-        out.append(field.name);
-        put32(out, uint32(field.values.size()));
-        for (const std::string& value : field.values) {
-            put32(out, uint32(value.size()));
-            out.append(value);
-        }
+    put32(out, uint32(fCount));
+    for (size_t at = 0; at < fSize; at += load32(fData + at + kRecordSize)) {
+        const char* record = fData + at;
+        size_t nameLength = uint8(record[kRecordNameLength]);
+        size_t values = values_offset(record);
+        put32(out, load32(record + kRecordType));
+        out.push_back(record[kRecordFixed]);
+        out.push_back(char(nameLength));
+        out.push_back('\0');
+        out.append(record + kRecordName, nameLength);
+        put32(out, load32(record + kRecordCount));
+        out.append(record + values, load32(record + kRecordSize) - values);
     }
-    std::string size;
-    put32(size, uint32(out.size() - start));
-    out.replace(start + 4, 4, size);
+    uint32 size = uint32(out.size() - start);
+    char bytes[4] = {char(size), char(size >> 8), char(size >> 16), char(size >> 24)};
+    out.replace(start + 4, 4, bytes, 4);
 }
 
 ssize_t BMessage::FlattenedSize() const
 {
-    size_t size = kHeaderSize;
-    for (const Field& field : fFields) {
-        size += 4 + 1 + 2 + field.name.size() + 4;
-        for (const std::string& value : field.values)
-            size += 4 + value.size();
-    }
-    return ssize_t(size);
+    // A record holds 15 bytes besides its name and values, a flattened
+    // field 11.
+    return ssize_t(kHeaderSize + fSize - 4 * size_t(fCount));
 }
 
 status_t BMessage::Flatten(char* buffer, ssize_t size) const
 {
     if (buffer == nullptr)
         return B_BAD_VALUE;
+    if (size < FlattenedSize())
+        return B_BAD_VALUE;
     std::string flat;
     FlattenInto(flat);
-    if (size < ssize_t(flat.size()))
-        return B_BAD_VALUE;
     memcpy(buffer, flat.data(), flat.size());
     return B_OK;
 }
@@ -852,8 +1055,7 @@ status_t BMessage::UnflattenFrom(const uint8* data, size_t size, size_t* used, i
         return B_BAD_DATA;
 
     what = get32(data + 8);
-    fFields.clear();
-    fFields.reserve(fieldCount);
+    MakeEmpty();
     size_t at = kHeaderSize;
     for (uint32 i = 0; i < fieldCount; i++) {
         if (total - at < 4 + 1 + 2)
@@ -865,17 +1067,18 @@ status_t BMessage::UnflattenFrom(const uint8* data, size_t size, size_t* used, i
         if (flags > 1 || nameLength == 0 || nameLength > B_FIELD_NAME_LENGTH ||
             total - at < nameLength + 4)
             return B_BAD_DATA;
-        std::string name(reinterpret_cast<const char*>(data + at), nameLength);
+        const char* name = reinterpret_cast<const char*>(data + at);
         at += nameLength;
-        if (name.find('\0') != std::string::npos || FindField(name.c_str()) != nullptr)
+        if (memchr(name, '\0', nameLength) != nullptr || FindRecord(name, nameLength) != kNone)
             return B_BAD_DATA;
         uint32 count = get32(data + at);
         at += 4;
         if (count == 0 || count > (total - at) / 4)
             return B_BAD_DATA;
 
-        Field field{std::move(name), type, flags == 1, {}};
-        field.values.reserve(count);
+        // The values are stored as they come, once every one is checked.
+        size_t values = at;
+        size_t firstSize = 0;
         for (uint32 v = 0; v < count; v++) {
             if (total - at < 4)
                 return B_BAD_DATA;
@@ -893,12 +1096,14 @@ status_t BMessage::UnflattenFrom(const uint8* data, size_t size, size_t* used, i
             } else if (!valid_value(type, value, valueSize, depth)) {
                 return B_BAD_DATA;
             }
-            if (field.fixedSize && !field.values.empty() && field.values[0].size() != valueSize)
+            if (v == 0)
+                firstSize = valueSize;
+            else if (flags == 1 && valueSize != firstSize)
                 return B_BAD_DATA;
-            field.values.emplace_back(reinterpret_cast<const char*>(value), valueSize);
             at += valueSize;
         }
-        fFields.push_back(std::move(field));
+        memcpy(AppendRecord(type, flags == 1, name, nameLength, count, at - values), data + values,
+               at - values);
     }
     if (at != total)
         return B_BAD_DATA;
@@ -918,12 +1123,16 @@ void BMessage::PrintToStream() const
 void BMessage::PrintFields(int indent) const
 {
     std::string pad(size_t(indent) * 4, ' ');
-    for (const Field& field : fFields) {
-        for (size_t i = 0; i < field.values.size(); i++) {
-            const std::string& v = field.values[i];
-            const char* p = v.data();
-            printf("%s%s[%zu] = ", pad.c_str(), field.name.c_str(), i);
-            switch (field.type) {
+    for (size_t at = 0; at < fSize; at += load32(fData + at + kRecordSize)) {
+        const char* record = fData + at;
+        type_code type = load32(record + kRecordType);
+        uint32 count = load32(record + kRecordCount);
+        const char* value = record + values_offset(record);
+        for (uint32 i = 0; i < count; i++, value += 4 + load32(value)) {
+            const char* p = value + 4;
+            size_t size = load32(value);
+            printf("%s%s[%u] = ", pad.c_str(), record + kRecordName, i);
+            switch (type) {
             case B_STRING_TYPE:
                 printf("string(\"%s\")\n", p);
                 break;
@@ -984,17 +1193,17 @@ void BMessage::PrintFields(int indent) const
             }
             case B_MESSAGE_TYPE: {
                 BMessage nested;
-                nested.Unflatten(p, ssize_t(v.size()));
+                nested.Unflatten(p, ssize_t(size));
                 printf("BMessage(%s) {\n", what_text(nested.what).c_str());
                 nested.PrintFields(indent + 1);
                 printf("%s}\n", pad.c_str());
                 break;
             }
             default:
-                printf("data('%s', %zu bytes)", type_name(field.type).c_str(), v.size());
-                for (size_t b = 0; b < v.size() && b < 32; b++)
+                printf("data('%s', %zu bytes)", type_name(type).c_str(), size);
+                for (size_t b = 0; b < size && b < 32; b++)
                     printf(" %02x", uint8(p[b]));
-                printf(v.size() > 32 ? " ...\n" : "\n");
+                printf(size > 32 ? " ...\n" : "\n");
                 break;
             }
         }

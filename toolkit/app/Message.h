@@ -19,8 +19,8 @@
 // past it or allocating more than it holds, and nesting deeper than B_MESSAGE_MAX_DEPTH is refused
 // too. Whatever Unflatten accepts flattens back to the same bytes.
 
+#include <atomic>
 #include <string>
-#include <vector>
 
 #include "DataIO.h"
 #include "Point.h"
@@ -42,6 +42,8 @@ public:
     BMessage(const BMessage& other);
     virtual ~BMessage();
     BMessage& operator=(const BMessage& other);
+    BMessage(BMessage&& other) noexcept;
+    BMessage& operator=(BMessage&& other) noexcept;
 
     // Field information.
     status_t GetInfo(type_code typeRequested, int32 index, const char** nameFound,
@@ -49,7 +51,7 @@ public:
     status_t GetInfo(const char* name, type_code* typeFound, int32* countFound = nullptr) const;
     status_t GetInfo(const char* name, type_code* typeFound, bool* fixedSize) const;
     int32 CountNames(type_code type) const;
-    bool IsEmpty() const { return fFields.empty(); }
+    bool IsEmpty() const { return fCount == 0; }
     status_t MakeEmpty();
     status_t Rename(const char* oldName, const char* newName);
     void PrintToStream() const;
@@ -186,25 +188,46 @@ public:
     int32 GetInt32(const char* name, int32 defaultValue) const;
     bool GetBool(const char* name, bool defaultValue = false) const;
 
-private:
-    struct Field {
-        std::string name;
-        type_code type;
-        bool fixedSize;
-        std::vector<std::string> values; // raw bytes of each value
-    };
+    // Counts changes to the fields. It may be read from any thread while
+    // another changes the message under a lock: a reader that keeps a value
+    // taken from the message need only lock and read again once the count
+    // moved.
+    uint32 ChangeCount() const { return fChanges.load(std::memory_order_acquire); }
 
-    Field* FindField(const char* name);
-    const Field* FindField(const char* name) const;
-    status_t FindValue(const char* name, type_code type, int32 index,
-                       const std::string** value) const;
+private:
+    // The fields live in one block, one record after another, in the order
+    // they were added (host byte order, unaligned):
+    //   recordSize:u32 type:u32 count:u32 fixedSize:u8 nameLength:u8 name NUL (size:u32 bytes)*
+    // A message of a few short fields fits the inline block, so building,
+    // copying and posting one allocates nothing for its fields.
+    enum { kInlineBytes = 256 };
+
+    size_t FindRecord(const char* name, size_t nameLength) const;
+    size_t FindRecord(const char* name) const;
+    status_t FindValue(const char* name, type_code type, int32 index, const char** data,
+                       size_t* size) const;
     status_t FindFixed(const char* name, type_code type, int32 index, void* out, size_t size) const;
     status_t ReplaceValue(const char* name, type_code type, int32 index, const void* data,
                           size_t size);
+    bool Owns(const void* pointer) const;
+    char* Splice(size_t at, size_t remove, size_t insert);
+    char* AppendRecord(type_code type, bool fixedSize, const char* name, size_t nameLength,
+                       uint32 count, size_t valuesSize);
+    void Release();
 
     void FlattenInto(std::string& out) const;
     status_t UnflattenFrom(const uint8* data, size_t size, size_t* used, int depth);
     void PrintFields(int indent) const;
 
-    std::vector<Field> fFields;
+    void Changed()
+    {
+        fChanges.store(fChanges.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+    }
+
+    std::atomic<uint32> fChanges{0};
+    char* fData;
+    size_t fSize;
+    size_t fCapacity;
+    int32 fCount;
+    char fInline[kInlineBytes];
 };

@@ -1,6 +1,9 @@
 #include <Message.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -191,4 +194,192 @@ TEST(Message, PrintsEveryField)
     EXPECT_NE(out.find("code[0] = int16(433)"), std::string::npos) << out;
     EXPECT_NE(out.find("point(x:6.0, y:25.0)"), std::string::npos) << out;
     EXPECT_NE(out.find("flag[0] = bool(true)"), std::string::npos) << out;
+}
+
+namespace
+{
+
+// What a message should hold: names in the order added, each with its
+// values, all strings here so every size differs.
+struct ModelField {
+    std::string name;
+    std::vector<std::string> values;
+};
+
+void expect_matches(const BMessage& m, const std::vector<ModelField>& model, int step)
+{
+    ASSERT_EQ(m.CountNames(B_ANY_TYPE), int32(model.size())) << "step " << step;
+    for (size_t i = 0; i < model.size(); i++) {
+        const char* name;
+        type_code type;
+        int32 count;
+        ASSERT_EQ(m.GetInfo(B_ANY_TYPE, int32(i), &name, &type, &count), B_OK) << "step " << step;
+        EXPECT_EQ(name, model[i].name) << "step " << step;
+        ASSERT_EQ(count, int32(model[i].values.size())) << "step " << step;
+        for (int32 v = 0; v < count; v++) {
+            const char* text = nullptr;
+            ASSERT_EQ(m.FindString(name, v, &text), B_OK) << "step " << step;
+            EXPECT_EQ(text, model[i].values[size_t(v)]) << "step " << step;
+        }
+    }
+    // The flattened form reads back as the same message.
+    std::string flat(size_t(m.FlattenedSize()), '\0');
+    ASSERT_EQ(m.Flatten(flat.data(), ssize_t(flat.size())), B_OK);
+    BMessage back;
+    ASSERT_EQ(back.Unflatten(flat.data(), ssize_t(flat.size())), B_OK) << "step " << step;
+    ASSERT_EQ(back.FlattenedSize(), m.FlattenedSize());
+    std::string again(flat.size(), '\0');
+    back.Flatten(again.data(), ssize_t(again.size()));
+    EXPECT_EQ(again, flat) << "step " << step;
+}
+
+} // namespace
+
+// Fields share one block that grows, shrinks and moves; a long run of
+// mixed edits must leave every field where a plain model says it is.
+TEST(Message, MixedEditsMatchAModel)
+{
+    BMessage m('mdl');
+    std::vector<ModelField> model;
+    uint32 seed = 12345;
+    auto next = [&seed](uint32 range) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % range;
+    };
+    for (int step = 0; step < 3000; step++) {
+        std::string name = "f" + std::to_string(next(12));
+        // Sizes from empty to well past the inline block.
+        std::string value(next(4) == 0 ? next(600) : next(24), char('a' + next(26)));
+        auto found = std::find_if(model.begin(), model.end(),
+                                  [&name](const ModelField& f) { return f.name == name; });
+        switch (next(7)) {
+        case 0:
+        case 1:
+            ASSERT_EQ(m.AddString(name.c_str(), value.c_str()), B_OK);
+            if (found == model.end())
+                model.push_back({name, {value}});
+            else
+                found->values.push_back(value);
+            break;
+        case 2: {
+            int32 index = found == model.end() ? 0 : int32(next(uint32(found->values.size())));
+            status_t status = m.ReplaceString(name.c_str(), index, value.c_str());
+            ASSERT_EQ(status, found == model.end() ? B_NAME_NOT_FOUND : B_OK);
+            if (found != model.end())
+                found->values[size_t(index)] = value;
+            break;
+        }
+        case 3: {
+            int32 index = found == model.end() ? 0 : int32(next(uint32(found->values.size())));
+            ASSERT_EQ(m.RemoveData(name.c_str(), index),
+                      found == model.end() ? B_NAME_NOT_FOUND : B_OK);
+            if (found != model.end()) {
+                found->values.erase(found->values.begin() + index);
+                if (found->values.empty())
+                    model.erase(found);
+            }
+            break;
+        }
+        case 4: {
+            std::string to = "renamed_to_a_longer_name_" + std::to_string(next(4));
+            if (next(2) == 0)
+                to = "r" + std::to_string(next(4));
+            bool taken = std::any_of(model.begin(), model.end(),
+                                     [&to](const ModelField& f) { return f.name == to; });
+            status_t status = m.Rename(name.c_str(), to.c_str());
+            if (found == model.end())
+                ASSERT_EQ(status, B_NAME_NOT_FOUND);
+            else if (taken && to != name)
+                ASSERT_EQ(status, B_NAME_IN_USE);
+            else {
+                ASSERT_EQ(status, B_OK);
+                found->name = to;
+            }
+            break;
+        }
+        case 5: {
+            BMessage copy(m);
+            m.MakeEmpty();
+            m = next(2) == 0 ? copy : std::move(copy);
+            break;
+        }
+        default:
+            if (next(40) == 0) {
+                m.MakeEmpty();
+                model.clear();
+            }
+            break;
+        }
+        expect_matches(m, model, step);
+        if (HasFatalFailure())
+            return;
+    }
+}
+
+// A value or name taken from the message itself stays valid while the
+// block grows under it.
+TEST(Message, AddingItsOwnValuesWhileGrowing)
+{
+    BMessage m;
+    std::string big(200, 'x');
+    m.AddString("big", big.c_str());
+    for (int i = 0; i < 8; i++) {
+        const char* own = m.GetString("big");
+        ASSERT_EQ(m.AddString(("copy" + std::to_string(i)).c_str(), own), B_OK);
+        ASSERT_EQ(m.AddString("big", own), B_OK);
+    }
+    for (int i = 0; i < 8; i++)
+        EXPECT_EQ(std::string(m.GetString(("copy" + std::to_string(i)).c_str())), big);
+    int32 count = 0;
+    m.GetInfo("big", nullptr, &count);
+    EXPECT_EQ(count, 9);
+
+    const char* name;
+    ASSERT_EQ(m.GetInfo(B_STRING_TYPE, 1, &name, nullptr), B_OK);
+    EXPECT_EQ(m.AddInt32(name, 1), B_BAD_TYPE) << "the name exists with strings";
+    ASSERT_EQ(m.ReplaceString("copy1", m.GetString("copy2")), B_OK);
+    ASSERT_EQ(m.Rename("copy3", name), B_NAME_IN_USE);
+    EXPECT_EQ(std::string(m.GetString("copy1")), big);
+}
+
+// Readers that keep a value from a message watch this count instead of
+// locking each time: every change of a field must move it.
+TEST(Message, EveryChangeMovesTheChangeCount)
+{
+    BMessage m;
+    BMessage other;
+    other.AddInt32("x", 1);
+    uint32 seen = m.ChangeCount();
+    auto moved = [&m, &seen] {
+        bool changed = m.ChangeCount() != seen;
+        seen = m.ChangeCount();
+        return changed;
+    };
+    m.AddInt16("encoding", 14);
+    EXPECT_TRUE(moved()) << "add";
+    m.AddInt16("encoding", 15);
+    EXPECT_TRUE(moved()) << "add a second value";
+    int16 value;
+    m.FindInt16("encoding", &value);
+    m.HasInt16("encoding");
+    m.FlattenedSize();
+    EXPECT_FALSE(moved()) << "reading";
+    m.ReplaceInt16("encoding", 1, 17);
+    EXPECT_TRUE(moved()) << "replace";
+    m.RemoveData("encoding", 0);
+    EXPECT_TRUE(moved()) << "remove a value";
+    m.Rename("encoding", "code");
+    EXPECT_TRUE(moved()) << "rename";
+    m.RemoveName("code");
+    EXPECT_TRUE(moved()) << "remove a name";
+    m = other;
+    EXPECT_TRUE(moved()) << "assign";
+    m.MakeEmpty();
+    EXPECT_TRUE(moved()) << "empty";
+    m = std::move(other);
+    EXPECT_TRUE(moved()) << "move";
+    std::string flat(size_t(m.FlattenedSize()), '\0');
+    m.Flatten(flat.data(), ssize_t(flat.size()));
+    m.Unflatten(flat.data(), ssize_t(flat.size()));
+    EXPECT_TRUE(moved()) << "unflatten";
 }
