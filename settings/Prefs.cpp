@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include <DataIO.h>
 #include <Directory.h>
@@ -103,9 +104,15 @@ status_t Prefs::LoadPrefs()
         *loaded = *m_default_msg;
         KeepDamagedCopy();
     }
+    // The message keeps its address for the store's life: readers may hold
+    // on to it (and watch its change count) between locks.
     Lock();
-    delete m_msg;
-    m_msg = loaded;
+    if (m_msg == nullptr) {
+        m_msg = loaded;
+    } else {
+        *m_msg = std::move(*loaded);
+        delete loaded;
+    }
     Unlock();
     return status;
 }

@@ -32,7 +32,8 @@ public:
     Prefs(const char* fileName, const char* folderName);
     virtual ~Prefs();
 
-    // Never null. Not locked: callers Lock() around every use.
+    // Never null, and the same message for the store's whole life. Not
+    // locked: callers Lock() around every use.
     BMessage* GetMsg();
 
     status_t LoadPrefs();

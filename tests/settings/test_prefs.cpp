@@ -1,11 +1,15 @@
 #include <Prefs.h>
 
+#include <AppPrefs.h>
+#include <SettingsAlert.h>
+
 #include <Entry.h>
 #include <File.h>
 #include <Message.h>
 
 #include <cstring>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -266,4 +270,47 @@ TEST(Prefs, PrintsBothMessages)
     ASSERT_NE(user, std::string::npos);
     EXPECT_LT(defaults, user);
     EXPECT_NE(out.find("be_user", user), std::string::npos);
+}
+
+// The engine asks for the encoding on every line; whatever changed the
+// store since, the answer is the value now in it.
+TEST(Prefs, TheEncodingReadIsAlwaysCurrent)
+{
+    set_settings_alert_handler([](const char*) {});
+    EXPECT_EQ(app_encoding(14), 14) << "no store";
+    Prefs first(nullptr, nullptr);
+    Prefs second(nullptr, nullptr);
+    set_app_prefs(&first);
+    EXPECT_EQ(app_encoding(14), 14) << "no value";
+    EXPECT_EQ(app_encoding(3), 3) << "the caller's fallback";
+
+    auto edit = [](Prefs& prefs, auto change) {
+        prefs.Lock();
+        change(prefs.GetMsg());
+        prefs.Unlock();
+    };
+    edit(first, [](BMessage* m) { m->AddInt16("encoding", 17); });
+    EXPECT_EQ(app_encoding(14), 17);
+    edit(first, [](BMessage* m) { m->ReplaceInt16("encoding", 16); });
+    EXPECT_EQ(app_encoding(14), 16);
+    // Changed from another thread, between two reads of this one.
+    std::thread([&] { edit(first, [](BMessage* m) { m->ReplaceInt16("encoding", 12); }); }).join();
+    EXPECT_EQ(app_encoding(14), 12);
+    edit(first, [](BMessage* m) { m->RemoveName("encoding"); });
+    EXPECT_EQ(app_encoding(14), 14) << "removed";
+    edit(first, [](BMessage* m) {
+        BMessage other;
+        other.AddInt16("encoding", 11);
+        *m = other;
+    });
+    EXPECT_EQ(app_encoding(14), 11) << "the message replaced whole";
+
+    edit(second, [](BMessage* m) { m->AddInt16("encoding", 5); });
+    set_app_prefs(&second);
+    EXPECT_EQ(app_encoding(14), 5) << "another store";
+    set_app_prefs(&first);
+    EXPECT_EQ(app_encoding(14), 11);
+    set_app_prefs(nullptr);
+    EXPECT_EQ(app_encoding(14), 14);
+    set_settings_alert_handler(nullptr);
 }
