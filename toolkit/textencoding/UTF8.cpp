@@ -1,6 +1,9 @@
 #include "UTF8.h"
 
 #include <algorithm>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -108,7 +111,7 @@ struct SingleByteTable {
     // undefined.
     struct {
         uint8 length;
-        uint8 bytes[3];
+        uint8 bytes[4]; // the fourth is padding for four-byte stores
     } forward[256];
     // The way back: ASCII directly, everything else by binary search.
     int16 ascii[128];
@@ -137,7 +140,7 @@ void build_table(SingleByteTable& table, const char* iconvName)
         size_t outLeft = sizeof(out);
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
         auto& entry = table.forward[byte];
-        entry.length = 0;
+        entry = {};
         if (iconv(cd, &inPos, &inLeft, &outPos, &outLeft) == kIconvFailed)
             continue;
         const int32 length = int32(sizeof(out) - outLeft);
@@ -177,31 +180,96 @@ const SingleByteTable* single_byte_table(uint32 code)
     return tables[code].ready ? &tables[code] : nullptr;
 }
 
+bool eight_ascii(const uint8* p)
+{
+    uint64_t word;
+    memcpy(&word, p, 8);
+    return (word & 0x8080808080808080ull) == 0;
+}
+
 void table_to_utf8(const SingleByteTable& table, const uint8* src, int32 srcLen, uint8* dst,
                    int32 dstLen, uint8 substitute, int32& consumed, int32& written)
 {
     int32 in = 0;
     int32 out = 0;
-    while (in < srcLen) {
-        // Chat is mostly ASCII: copy such stretches whole.
+    // Fast loop: stores whole blocks and four bytes per character, keeping
+    // as many as the text has, with no branch on a character's length.
+    // What lands past the end kept is overwritten by what follows: the loop
+    // leaves enough input (each byte gives at least one byte) and room for
+    // it, so nothing stays written past the end reported.
+    while (srcLen - in >= 16 && dstLen - out >= 48) {
+        // Chat is mostly ASCII: copy the ASCII a block starts with at once.
         if (table.asciiSame && src[in] < 0x80) {
-            const int32 limit = in + std::min(srcLen - in, dstLen - out);
-            const int32 start = in;
-            // Eight bytes at a time while none has its top bit set.
+#ifdef __SSE2__
+            // Whole blocks of ASCII, the usual case, in a loop of its own:
+            // each step's address does not wait on the last step's load.
+            __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + in));
+            uint32 high = uint32(_mm_movemask_epi8(block));
+            while (high == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + out), block);
+                in += 16;
+                out += 16;
+                if (srcLen - in < 16 || dstLen - out < 48)
+                    break;
+                block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + in));
+                high = uint32(_mm_movemask_epi8(block));
+            }
+            if (high == 0)
+                continue;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + out), block);
+            const int32 ascii = __builtin_ctz(high);
+#else
             uint64_t word;
-            while (limit - in >= 8 &&
-                   (memcpy(&word, src + in, 8), (word & 0x8080808080808080ull) == 0))
-                in += 8;
-            while (in < limit && src[in] < 0x80)
-                in++;
-            memcpy(dst + out, src + start, size_t(in - start));
-            out += in - start;
-            if (in == start)
-                break; // no room
+            memcpy(&word, src + in, 8);
+            memcpy(dst + out, &word, 8);
+            const uint64_t high = word & 0x8080808080808080ull;
+            const int32 ascii = high == 0 ? 8 : __builtin_ctzll(high) / 8;
+#endif
+            in += ascii;
+            out += ascii;
+            continue;
+        }
+        // Then character by character, ASCII too (the table has it), until
+        // a stretch of ASCII comes: words and the blanks between them in
+        // one loop.
+        do {
+            const auto& entry = table.forward[src[in++]];
+            if (entry.length == 0) { // a byte with no character
+                dst[out++] = substitute;
+            } else {
+                memcpy(dst + out, entry.bytes, 4);
+                out += entry.length;
+            }
+        } while (srcLen - in >= 16 && dstLen - out >= 48 &&
+                 !(table.asciiSame && eight_ascii(src + in)));
+    }
+#ifdef __SSE2__
+    // The last few bytes, when all ASCII, at once (looking at them through
+    // the last sixteen bytes of the input).
+    if (table.asciiSame && srcLen >= 16 && in < srcLen && srcLen - in < 16 &&
+        dstLen - out >= srcLen - in) {
+        const int32 left = srcLen - in;
+        __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + srcLen - 16));
+        if ((uint32(_mm_movemask_epi8(last)) >> (16 - left)) == 0) {
+            memcpy(dst + out, src + in, size_t(left));
+            in += left;
+            out += left;
+        }
+    }
+#endif
+    // The end, one character at a time within bounds.
+    while (in < srcLen) {
+        // ASCII eight bytes at a time, exactly.
+        uint64_t word;
+        if (table.asciiSame && srcLen - in >= 8 && dstLen - out >= 8 &&
+            (memcpy(&word, src + in, 8), (word & 0x8080808080808080ull) == 0)) {
+            memcpy(dst + out, &word, 8);
+            in += 8;
+            out += 8;
             continue;
         }
         const auto& entry = table.forward[src[in]];
-        if (entry.length <= 1) { // a length of 0 is a byte with no character
+        if (entry.length <= 1) {
             if (out == dstLen)
                 break;
             dst[out++] = entry.length == 1 ? entry.bytes[0] : substitute;
