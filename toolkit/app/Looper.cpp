@@ -487,16 +487,16 @@ void BLooper::_Loop()
 {
     std::shared_ptr<LooperPort> port = fPort;
     std::shared_ptr<LooperLock> lockState = fLock;
+    // Messages are taken from the queue all at once, one lock for many
+    // rather than one each while a poster holds it; the looper counts as
+    // busy until the last of them is handled.
+    std::deque<QueueEntry> batch;
     for (;;) {
-        QueueEntry entry{nullptr, 0};
-        bool haveEntry = false;
-        {
+        if (batch.empty()) {
             std::unique_lock<std::mutex> lock(port->lock);
             for (;;) {
                 if (!port->queue.empty()) {
-                    entry = port->queue.front();
-                    port->queue.pop_front();
-                    haveEntry = true;
+                    batch.swap(port->queue);
                     break;
                 }
                 port->poked = false;
@@ -511,6 +511,12 @@ void BLooper::_Loop()
             }
             port->busy = true;
         }
+        QueueEntry entry{nullptr, 0};
+        bool haveEntry = !batch.empty();
+        if (haveEntry) {
+            entry = batch.front();
+            batch.pop_front();
+        }
 
         acquire(*lockState, B_INFINITE_TIMEOUT);
         if (haveEntry) {
@@ -524,7 +530,7 @@ void BLooper::_Loop()
         } else {
             _Wakeup();
         }
-        {
+        if (batch.empty()) {
             std::lock_guard<std::mutex> lock(port->lock);
             port->busy = false;
         }
@@ -532,6 +538,9 @@ void BLooper::_Loop()
             break;
         release(*lockState);
     }
+    // What was taken but comes after the end is never handled.
+    for (QueueEntry& entry : batch)
+        delete entry.message;
 
     // Still locked: nobody else may touch the looper while it goes.
     {
