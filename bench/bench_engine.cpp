@@ -434,18 +434,6 @@ public:
     Sink() : BLooper("sink") {}
 };
 
-// The encoding as the engine reads it for every line: from the settings.
-int16 encoding_from_settings()
-{
-    int16 code = B_MS_WINDOWS_CONVERSION;
-    Prefs* prefs = app_prefs();
-    if (prefs != nullptr && prefs->Lock()) {
-        prefs->GetMsg()->FindInt16("encoding", &code);
-        prefs->Unlock();
-    }
-    return code;
-}
-
 void BM_EngineFunctions(benchmark::State& state)
 {
     const std::string& bytes = stream();
@@ -477,8 +465,8 @@ void BM_EngineFunctions(benchmark::State& state)
                 while (at < end) {
                     if (!splitter.Take(&at, end))
                         break;
-                    line_to_utf8(encoding_from_settings(), splitter.Line(), splitter.Length(),
-                                 line);
+                    line_to_utf8(app_encoding(B_MS_WINDOWS_CONVERSION), splitter.Line(),
+                                 splitter.Length(), line);
                     splitter.Reset();
                     BMessage message(MSG_IRC);
                     parsed += engine.server_msg(line, &message) ? 1 : 0;

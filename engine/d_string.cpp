@@ -21,8 +21,10 @@ int ascii_lower(unsigned char c)
 template <bool IgnoreCase>
 int32 prefix_compare(const char* s1, const char* s2)
 {
-    int32 len1 = int32(strlen(s1));
     int32 len2 = int32(strlen(s2));
+    // Only whether s1 is shorter matters, and by how much: no need to measure
+    // all of a long s1 (a server line) to compare its first few bytes.
+    int32 len1 = int32(strnlen(s1, size_t(len2)));
     if (len1 < len2)
         return len1 - len2;
     for (int32 i = 0; i < len2; i++) {

@@ -169,13 +169,7 @@ void irc::wake()
 
 int16 irc::current_encoding() const
 {
-    int16 code = kDefaultEncoding;
-    Prefs* prefs = app_prefs();
-    if (prefs != nullptr && prefs->Lock()) {
-        prefs->GetMsg()->FindInt16("encoding", &code);
-        prefs->Unlock();
-    }
-    return code;
+    return app_encoding(kDefaultEncoding);
 }
 
 // -- the network thread --------------------------------------------------------
@@ -212,7 +206,6 @@ int32 irc::net_irc_thread()
             for (;;) {
                 if (m_rpos == m_rlen && !wait_readable())
                     break;
-                memset(line, 0, sizeof(line));
                 if (!readln(line))
                     break;
                 msg_from_srv(line);
