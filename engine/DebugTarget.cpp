@@ -19,13 +19,13 @@ void DebugTarget::Clear(BLooper* window)
 
 bool DebugTarget::IsSet() const
 {
-    std::lock_guard<std::mutex> lock(fLock);
-    return fWindow != nullptr;
+    return fWindow.load() != nullptr;
 }
 
 bool DebugTarget::Post(BMessage* message) const
 {
     std::lock_guard<std::mutex> lock(fLock);
     // PostMessage checks that the looper still exists.
-    return fWindow != nullptr && fWindow->PostMessage(message) == B_OK;
+    BLooper* window = fWindow.load();
+    return window != nullptr && window->PostMessage(message) == B_OK;
 }

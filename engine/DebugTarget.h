@@ -2,9 +2,11 @@
 
 // Where raw traffic goes: the debug window while one is open. Network
 // threads post to it while the windows that open and close it set and clear
-// it, so every use goes through one small lock. That lock is a leaf: posting
-// takes no looper lock, so it can never wait on a window.
+// it, so posting and changing go through one small lock. That lock is a
+// leaf: posting takes no looper lock, so it can never wait on a window.
+// IsSet, asked for every line, only reads: Post checks again.
 
+#include <atomic>
 #include <mutex>
 
 class BLooper;
@@ -23,7 +25,7 @@ public:
 
 private:
     mutable std::mutex fLock;
-    BLooper* fWindow = nullptr;
+    std::atomic<BLooper*> fWindow{nullptr};
 };
 
 extern DebugTarget g_debug;
