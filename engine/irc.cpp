@@ -29,6 +29,9 @@ const int16 kDefaultEncoding = 14; // Windows code page 1252
 const bigtime_t kQuitWait = 3000000;
 // How long a write may wait for room in the socket before it gives up.
 const int kWriteTimeoutMs = 10000;
+// Tells engines apart for the lifetime of the program, even when one is made
+// where another was deleted.
+std::atomic<uint64> sNextEngineId{1};
 
 void copy_bounded(char* to, const char* from, size_t size)
 {
@@ -79,7 +82,7 @@ irc::irc(BLooper* looper)
       m_socket(-1), m_server{}, m_cur_nick{}, m_user{}, m_port{}, m_port_num(0), m_line{},
       m_thread(-1), m_quit(false), m_thread_done(false),
       m_wake_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_rbuf{}, m_rpos(0), m_rlen(0),
-      m_ctcp_window_start(0), m_ctcp_answers(0), m_ctcp_dropping(false)
+      m_ctcp_window_start(0), m_ctcp_answers(0), m_ctcp_dropping(false), m_id(sNextEngineId++)
 {
     m_thread = spawn_thread(net_irc_thread_stub, "irc_thread", B_NORMAL_PRIORITY, this);
 }
@@ -132,10 +135,20 @@ bool irc::start()
 
 const char* irc::get_cur_nick() const
 {
-    thread_local char copy[sizeof(m_cur_nick)];
+    // Each thread keeps its own copy (the parser asks for every line) and
+    // copies again under the lock only once the nickname changed.
+    thread_local struct {
+        uint64 engine = 0;
+        uint32 changes = 0;
+        char nick[sizeof(m_cur_nick)];
+    } seen;
+    if (seen.engine == m_id && seen.changes == m_nick_changes.load(std::memory_order_acquire))
+        return seen.nick;
     std::lock_guard<std::mutex> lock(m_nick_lock);
-    memcpy(copy, m_cur_nick, sizeof(copy));
-    return copy;
+    memcpy(seen.nick, m_cur_nick, sizeof(seen.nick));
+    seen.engine = m_id;
+    seen.changes = m_nick_changes.load(std::memory_order_relaxed);
+    return seen.nick;
 }
 
 void irc::set_cur_nick(const char* nick)
@@ -149,6 +162,8 @@ void irc::set_cur_nick(const char* nick)
     }
     memcpy(m_cur_nick, nick, length);
     m_cur_nick[length] = '\0';
+    m_nick_changes.store(m_nick_changes.load(std::memory_order_relaxed) + 1,
+                         std::memory_order_release);
 }
 
 void irc::msg_info(const char* text)

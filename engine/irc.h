@@ -55,6 +55,10 @@ public:
 
     // Line parsing (network thread).
     void msg_from_srv(const char* line);
+    // What msg_from_srv does before it posts: copies the line to the debug
+    // window and parses it into `message`; false when there is nothing to
+    // post (a CTCP query it answered, a line without a command).
+    bool parse_srv(const char* line, BMessage* message);
     bool extract_msg(char* line, char** prefix, char** command, char** params);
     bool server_msg(char* line, BMessage* message);
     bool server_spec(const char* line);
@@ -111,6 +115,9 @@ private:
 
     // Beyond the connection's own data: what keeps the threads apart.
     mutable std::mutex m_nick_lock;
+    // Moves with every change of m_cur_nick; with m_id it tells a thread
+    // whether its copy of the nickname is still good.
+    std::atomic<uint32> m_nick_changes{0};
     std::mutex m_write_lock;
     std::atomic<bool> m_quit;
     bool m_thread_done; // under m_done_lock
@@ -128,4 +135,5 @@ private:
     bigtime_t m_ctcp_window_start;
     int32 m_ctcp_answers;
     bool m_ctcp_dropping;
+    const uint64 m_id;
 };

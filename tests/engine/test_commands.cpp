@@ -1,5 +1,7 @@
 // Command texts into protocol lines, without a connection.
 
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
@@ -90,6 +92,30 @@ TEST_F(Commands, NickIsSentAsTypedAndRecorded)
     EXPECT_EQ(std::string(engine->get_cur_nick()), std::string(31, 'x'));
     Translate("/NICK " + std::string(30, 'x') + "\xC3\xA9");
     EXPECT_EQ(std::string(engine->get_cur_nick()), std::string(30, 'x'));
+}
+
+// Each thread keeps a copy of the nickname it last read: the copy must
+// follow changes made by any thread, and never stand for another engine's.
+TEST_F(Commands, EveryThreadSeesTheNicknameOfThisEngineNow)
+{
+    Translate("/NICK bob");
+    irc* other = new irc(owner);
+    char out[IRC_OUT_SIZE] = {};
+    other->prepare_cmd("/NICK ann", out);
+    for (int i = 0; i < 3; i++) {
+        EXPECT_STREQ(engine->get_cur_nick(), "bob");
+        EXPECT_STREQ(other->get_cur_nick(), "ann");
+    }
+    std::thread([this] { Translate("/NICK carol"); }).join();
+    EXPECT_STREQ(engine->get_cur_nick(), "carol") << "changed by another thread";
+    std::string seen;
+    std::thread([this, &seen] { seen = engine->get_cur_nick(); }).join();
+    EXPECT_EQ(seen, "carol");
+    // A new engine made where the last one was starts without a nickname.
+    delete other;
+    other = new irc(owner);
+    EXPECT_STREQ(other->get_cur_nick(), "");
+    delete other;
 }
 
 TEST_F(Commands, CtcpPingCarriesATimeStampAndTargetsAreBounded)
