@@ -469,7 +469,8 @@ void BM_EngineFunctions(benchmark::State& state)
                                  splitter.Length(), line);
                     splitter.Reset();
                     BMessage message(MSG_IRC);
-                    parsed += engine.server_msg(line, &message) ? 1 : 0;
+                    parsed += engine.parse_srv(line, &message) ? 1 : 0;
+                    engine.server_spec(line);
                     lines++;
                 }
             }

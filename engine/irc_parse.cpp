@@ -14,6 +14,12 @@
 void irc::msg_from_srv(const char* line)
 {
     BMessage message(MSG_IRC);
+    if (parse_srv(line, &message))
+        m_looper->PostMessage(&message);
+}
+
+bool irc::parse_srv(const char* line, BMessage* message)
+{
     char work[IRC_LINE_SIZE];
     size_t length = strnlen(line, sizeof(work) - 1);
     memcpy(work, line, length);
@@ -24,8 +30,7 @@ void irc::msg_from_srv(const char* line)
         debug.AddString("debug", line);
         g_debug.Post(&debug);
     }
-    if (server_msg(work, &message))
-        m_looper->PostMessage(&message);
+    return server_msg(work, message);
 }
 
 bool irc::extract_msg(char* line, char** prefix, char** command, char** params)
@@ -53,23 +58,28 @@ bool irc::server_msg(char* line, BMessage* message)
     char* params;
     if (!extract_msg(line, &prefix, &command, &params))
         return false;
+    // Each part measured once: a server line is mostly its parameters.
+    size_t paramsLength = strlen(params);
 
     if (d_strncmp(command, "NOTICE") == 0 || d_strncmp(command, "PRIVMSG") == 0) {
-        char* ctcp = strchr(params, 0x01);
-        if (ctcp != nullptr && reply_ctcp(command, prefix, ctcp))
-            return false;
+        char* ctcp = static_cast<char*>(memchr(params, 0x01, paramsLength));
+        if (ctcp != nullptr) {
+            if (reply_ctcp(command, prefix, ctcp))
+                return false;
+            paramsLength = strlen(params); // cut after the CTCP word
+        }
     } else if (d_strncmp(params, get_cur_nick()) == 0) {
         // The command read as a number, as atoi would, kept within range.
         long number = strtol(command, nullptr, 10);
         number = std::max<long>(std::min<long>(number, INT_MAX), INT_MIN);
         message->AddInt16("code", int16(number));
     }
-    message->AddString("command", command);
-    message->AddString("params", params);
+    message->AddData("command", B_STRING_TYPE, command, ssize_t(strlen(command) + 1), false);
+    message->AddData("params", B_STRING_TYPE, params, ssize_t(paramsLength + 1), false);
     char* bang = strchr(prefix, '!');
     if (bang != nullptr)
         *bang = '\0';
-    message->AddString("from", prefix);
+    message->AddData("from", B_STRING_TYPE, prefix, ssize_t(strlen(prefix) + 1), false);
     return true;
 }
 
