@@ -47,11 +47,22 @@ size_t fixed_type_size(type_code type)
     }
 }
 
+// Length of a field name, up to one past the longest allowed (0 for null).
+// Names are short: a plain loop beats a library call.
+size_t name_length(const char* name)
+{
+    size_t length = 0;
+    if (name != nullptr) {
+        while (length <= B_FIELD_NAME_LENGTH && name[length] != '\0')
+            length++;
+    }
+    return length;
+}
+
 bool valid_name(const char* name)
 {
-    if (name == nullptr || *name == '\0')
-        return false;
-    return strnlen(name, B_FIELD_NAME_LENGTH + 1) <= B_FIELD_NAME_LENGTH;
+    size_t length = name_length(name);
+    return length > 0 && length <= B_FIELD_NAME_LENGTH;
 }
 
 void put32(std::string& out, uint32 value)
@@ -245,7 +256,7 @@ char* BMessage::Splice(size_t at, size_t remove, size_t insert)
             free(fData);
         fData = data;
         fCapacity = capacity;
-    } else if (remove != insert) {
+    } else if (remove != insert && at + remove < fSize) {
         memmove(fData + at + insert, fData + at + remove, fSize - at - remove);
     }
     fSize = size;
@@ -257,7 +268,14 @@ char* BMessage::AppendRecord(type_code type, bool fixedSize, const char* name, s
                              uint32 count, size_t valuesSize)
 {
     size_t recordSize = kRecordName + nameLength + 1 + valuesSize;
-    char* record = Splice(fSize, 0, recordSize);
+    char* record;
+    if (fCapacity - fSize >= recordSize) { // the usual case: room at the end
+        Changed();
+        record = fData + fSize;
+        fSize += recordSize;
+    } else {
+        record = Splice(fSize, 0, recordSize);
+    }
     store32(record + kRecordSize, uint32(recordSize));
     store32(record + kRecordType, type);
     store32(record + kRecordCount, count);
@@ -282,9 +300,7 @@ size_t BMessage::FindRecord(const char* name, size_t nameLength) const
 
 size_t BMessage::FindRecord(const char* name) const
 {
-    if (name == nullptr)
-        return kNone;
-    size_t length = strnlen(name, B_FIELD_NAME_LENGTH + 1);
+    size_t length = name_length(name);
     if (length == 0 || length > B_FIELD_NAME_LENGTH)
         return kNone;
     return FindRecord(name, length);
@@ -387,14 +403,14 @@ status_t BMessage::Rename(const char* oldName, const char* newName)
 status_t BMessage::AddData(const char* name, type_code type, const void* data, ssize_t numBytes,
                            bool isFixedSize, int32 /*count*/)
 {
-    if (!valid_name(name) || numBytes < 0 || (data == nullptr && numBytes > 0) ||
-        uint64(numBytes) > 0xFFFFFFFFu)
+    size_t nameLength = name_length(name);
+    if (nameLength == 0 || nameLength > B_FIELD_NAME_LENGTH || numBytes < 0 ||
+        (data == nullptr && numBytes > 0) || uint64(numBytes) > 0xFFFFFFFFu)
         return B_BAD_VALUE;
     const uint8* bytes = static_cast<const uint8*>(data);
     if (!valid_value(type, bytes, size_t(numBytes), 0))
         return B_BAD_VALUE;
     size_t size = size_t(numBytes);
-    size_t nameLength = strlen(name);
     if (kMaxBlock - fSize < kRecordName + nameLength + 1 + 4 + size)
         return B_NO_MEMORY;
     if (Owns(name) || Owns(data)) {

@@ -231,8 +231,9 @@ void table_to_utf8(const SingleByteTable& table, const uint8* src, int32 srcLen,
         }
         // Then character by character, ASCII too (the table has it), until
         // a stretch of ASCII comes: words and the blanks between them in
-        // one loop.
-        do {
+        // one loop, four characters a turn (the loop's bounds leave room and
+        // input for four).
+        auto one = [&] {
             const auto& entry = table.forward[src[in++]];
             if (entry.length == 0) { // a byte with no character
                 dst[out++] = substitute;
@@ -240,6 +241,12 @@ void table_to_utf8(const SingleByteTable& table, const uint8* src, int32 srcLen,
                 memcpy(dst + out, entry.bytes, 4);
                 out += entry.length;
             }
+        };
+        do {
+            one();
+            one();
+            one();
+            one();
         } while (srcLen - in >= 16 && dstLen - out >= 48 &&
                  !(table.asciiSame && eight_ascii(src + in)));
     }
