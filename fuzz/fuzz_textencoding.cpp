@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes through both directions of every encoding we handle
-// and checks what callers rely on: lengths stay within bounds, converting in
+// and checks what callers rely on: lengths stay within bounds, nothing is
+// written past the reported end, converting in
 // small pieces gives the same text as converting in one go, text converted to
 // UTF-8 is valid UTF-8, and single-byte sets give back every character or the
 // substitute.
@@ -81,17 +82,30 @@ bool decode(const std::string& text, std::vector<uint32>* codePoints)
     return true;
 }
 
+// Fills an output buffer before a conversion: nothing past what the call
+// reports written may change, though the buffer is bigger.
+const char kGuard = 'U';
+
+bool untouched(const char* buffer, int32 written, int32 capacity)
+{
+    for (int32 i = written; i < capacity; i++)
+        if (buffer[i] != kGuard)
+            return false;
+    return true;
+}
+
 // Converts in one call with room to spare.
 std::string convert_all(Converter convert, uint32 code, const std::string& in, char substitute,
                         int32* consumed)
 {
     const int32 capacity = int32(in.size()) * 4 + 16;
-    std::string out(size_t(capacity), '\0');
+    std::string out(size_t(capacity), kGuard);
     int32 srcLen = int32(in.size());
     int32 dstLen = capacity;
     CHECK(convert(code, in.data(), &srcLen, out.data(), &dstLen, nullptr, substitute) == B_OK);
     CHECK(srcLen >= 0 && srcLen <= int32(in.size()));
     CHECK(dstLen >= 0 && dstLen <= capacity);
+    CHECK(untouched(out.data(), dstLen, capacity));
     // With ample room, only a character cut off at the end may be left.
     CHECK(int32(in.size()) - srcLen < 4);
     out.resize(size_t(dstLen));
@@ -124,6 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int32 position = 0;
     while (position < length) {
         std::unique_ptr<char[]> buffer(new char[size_t(capacity)]);
+        memset(buffer.get(), kGuard, size_t(capacity));
         int32 srcLen = length - position;
         int32 dstLen = capacity;
         int32 state = 7;
@@ -132,6 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CHECK(state == 0);
         CHECK(srcLen >= 0 && srcLen <= length - position);
         CHECK(dstLen >= 0 && dstLen <= capacity);
+        CHECK(untouched(buffer.get(), dstLen, capacity));
         pieces.append(buffer.get(), size_t(dstLen));
         position += srcLen;
         if (srcLen == 0) {

@@ -418,11 +418,27 @@ struct IconvRun {
     size_t outLeft;
 
     // Converts until done or stopped; returns 0 or the errno iconv gave.
+    // iconv may write part of a character it then finds no room for, past
+    // what it reports: it writes into a scratch buffer here, and only what
+    // it reports reaches the caller's.
     int Convert(iconv_t cd)
     {
-        if (iconv(cd, &in, &inLeft, &out, &outLeft) != kIconvFailed)
-            return 0;
-        return errno;
+        for (;;) {
+            char scratch[256];
+            char* to = scratch;
+            const size_t room = std::min(outLeft, sizeof(scratch));
+            size_t toLeft = room;
+            const bool done = iconv(cd, &in, &inLeft, &to, &toLeft) != kIconvFailed;
+            const int error = done ? 0 : errno;
+            const size_t produced = room - toLeft;
+            memcpy(out, scratch, produced);
+            out += produced;
+            outLeft -= produced;
+            // Out of scratch but not of the caller's room: go on.
+            if (error == E2BIG && room < outLeft + produced)
+                continue;
+            return error;
+        }
     }
 
     bool PutSubstitute(char substitute)

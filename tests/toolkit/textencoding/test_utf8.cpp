@@ -253,3 +253,20 @@ TEST(TextEncodingTest, ThreadsConvertConcurrently)
 }
 
 } // namespace
+
+// iconv may write part of a character it has no room for; none of that may
+// show past the end reported, whatever the room (the helper checks).
+TEST(TextEncodingTest, MultiByteSetsWriteNothingPastTheEndAtAnySize)
+{
+    const std::string utf8 = "\xEC\x95\x88\xEB\x85\x95 \xED\x95\x98\xEC\x84\xB8\xEC\x9A\x94 "
+                             "\xE3\x81\x82\xE2\x82\xAC abc";
+    for (uint32 code : {B_EUC_KR_CONVERSION, B_EUC_CONVERSION, B_SJIS_CONVERSION}) {
+        const Result full = from_utf8(code, utf8, 1024);
+        for (int32 room = 0; room <= int32(full.out.size()); room++) {
+            const Result part = from_utf8(code, utf8, room);
+            ASSERT_EQ(part.out, full.out.substr(0, part.out.size())) << code << " " << room;
+            const Result back = to_utf8(code, full.out, room);
+            ASSERT_LE(back.out.size(), size_t(room));
+        }
+    }
+}
