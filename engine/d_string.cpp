@@ -21,10 +21,15 @@ int ascii_lower(unsigned char c)
 template <bool IgnoreCase>
 int32 prefix_compare(const char* s1, const char* s2)
 {
-    int32 len2 = int32(strlen(s2));
-    // Only whether s1 is shorter matters, and by how much: no need to measure
-    // all of a long s1 (a server line) to compare its first few bytes.
-    int32 len1 = int32(strnlen(s1, size_t(len2)));
+    // s2 is a short word (a command, a nickname), s1 often a whole server
+    // line: measure s1 only as far as s2 goes, and both with plain loops,
+    // cheaper than library calls at these lengths.
+    int32 len2 = 0;
+    while (s2[len2] != '\0')
+        len2++;
+    int32 len1 = 0;
+    while (len1 < len2 && s1[len1] != '\0')
+        len1++;
     if (len1 < len2)
         return len1 - len2;
     for (int32 i = 0; i < len2; i++) {
