@@ -74,7 +74,8 @@ bool irc::server_msg(char* line, BMessage* message)
         number = std::max<long>(std::min<long>(number, INT_MAX), INT_MIN);
         message->AddInt16("code", int16(number));
     }
-    message->AddData("command", B_STRING_TYPE, command, ssize_t(strlen(command) + 1), false);
+    // extract_msg ended the command at the blank before the parameters.
+    message->AddData("command", B_STRING_TYPE, command, params - command, false);
     message->AddData("params", B_STRING_TYPE, params, ssize_t(paramsLength + 1), false);
     char* bang = strchr(prefix, '!');
     if (bang != nullptr)
