@@ -122,13 +122,8 @@ std::string what_text(uint32 what)
     return buffer;
 }
 
-// Record layout within the block.
-const size_t kRecordSize = 0;
-const size_t kRecordType = 4;
-const size_t kRecordCount = 8;
-const size_t kRecordFixed = 12;
-const size_t kRecordNameLength = 13;
-const size_t kRecordName = 14;
+using namespace message_layout;
+
 const size_t kNone = size_t(-1);
 // The block never grows past what a flattened message can announce.
 const size_t kMaxBlock = 0xFFFFFFFFu - kHeaderSize;
@@ -233,12 +228,6 @@ BMessage& BMessage::operator=(BMessage&& other) noexcept
     return *this;
 }
 
-bool BMessage::Owns(const void* pointer) const
-{
-    const char* p = static_cast<const char*>(pointer);
-    return p != nullptr && p >= fData && p < fData + fCapacity;
-}
-
 // Replaces `remove` bytes at `at` with room for `insert` bytes and returns
 // where they go; what follows moves along.
 char* BMessage::Splice(size_t at, size_t remove, size_t insert)
@@ -291,7 +280,8 @@ size_t BMessage::FindRecord(const char* name, size_t nameLength) const
 {
     for (size_t at = 0; at < fSize; at += load32(fData + at + kRecordSize)) {
         const char* record = fData + at;
-        if (uint8(record[kRecordNameLength]) == nameLength &&
+        // Length and first letter tell most names apart without a call.
+        if (uint8(record[kRecordNameLength]) == nameLength && record[kRecordName] == name[0] &&
             memcmp(record + kRecordName, name, nameLength) == 0)
             return at;
     }
@@ -400,24 +390,31 @@ status_t BMessage::Rename(const char* oldName, const char* newName)
 
 // -- adding, removing ---------------------------------------------------------
 
-status_t BMessage::AddData(const char* name, type_code type, const void* data, ssize_t numBytes,
-                           bool isFixedSize, int32 /*count*/)
+void BMessage::CopyName(char* to, const char* name, size_t length)
+{
+    memcpy(to, name, length);
+}
+
+status_t BMessage::AddDataInAnyCase(const char* name, type_code type, const void* data,
+                                    ssize_t numBytes, bool isFixedSize)
 {
     size_t nameLength = name_length(name);
     if (nameLength == 0 || nameLength > B_FIELD_NAME_LENGTH || numBytes < 0 ||
         (data == nullptr && numBytes > 0) || uint64(numBytes) > 0xFFFFFFFFu)
         return B_BAD_VALUE;
     const uint8* bytes = static_cast<const uint8*>(data);
-    if (!valid_value(type, bytes, size_t(numBytes), 0))
-        return B_BAD_VALUE;
     size_t size = size_t(numBytes);
+    // Strings are most of what is added: checked here without a call.
+    if (type == B_STRING_TYPE ? size == 0 || bytes[size - 1] != '\0'
+                              : !valid_value(type, bytes, size, 0))
+        return B_BAD_VALUE;
     if (kMaxBlock - fSize < kRecordName + nameLength + 1 + 4 + size)
         return B_NO_MEMORY;
     if (Owns(name) || Owns(data)) {
         // Growing the block would move what is being added.
         std::string nameCopy(name);
         std::string valueCopy(static_cast<const char*>(data), size);
-        return AddData(nameCopy.c_str(), type, valueCopy.data(), numBytes, isFixedSize);
+        return AddDataInAnyCase(nameCopy.c_str(), type, valueCopy.data(), numBytes, isFixedSize);
     }
 
     size_t at = FindRecord(name, nameLength);

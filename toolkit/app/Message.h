@@ -32,6 +32,19 @@ class BMessenger;
 
 enum { B_MESSAGE_MAX_DEPTH = 32, B_FIELD_NAME_LENGTH = 255 };
 
+// Offsets within a record of a message's block (see BMessage's fields).
+namespace message_layout
+{
+enum : size_t {
+    kRecordSize = 0,
+    kRecordType = 4,
+    kRecordCount = 8,
+    kRecordFixed = 12,
+    kRecordNameLength = 13,
+    kRecordName = 14
+};
+} // namespace message_layout
+
 class BMessage
 {
 public:
@@ -81,8 +94,17 @@ public:
     status_t AddDouble(const char* name, double value);
     status_t AddPointer(const char* name, const void* pointer);
     status_t AddMessage(const char* name, const BMessage* message);
-    status_t AddData(const char* name, type_code type, const void* data, ssize_t numBytes,
-                     bool isFixedSize = true, int32 count = 1);
+    __attribute__((always_inline)) status_t AddData(const char* name, type_code type,
+                                                    const void* data, ssize_t numBytes,
+                                                    bool isFixedSize = true, int32 /*count*/ = 1)
+    {
+        // A new string field with room at the end is most of what is added
+        // (every line a server sends becomes a few): inline, so that a
+        // literal name is measured and copied at compile time.
+        if (AppendNewString(name, type, data, numBytes, isFixedSize))
+            return B_OK;
+        return AddDataInAnyCase(name, type, data, numBytes, isFixedSize);
+    }
 
     // Removing.
     status_t RemoveData(const char* name, int32 index = 0);
@@ -209,7 +231,17 @@ private:
     status_t FindFixed(const char* name, type_code type, int32 index, void* out, size_t size) const;
     status_t ReplaceValue(const char* name, type_code type, int32 index, const void* data,
                           size_t size);
-    bool Owns(const void* pointer) const;
+    bool Owns(const void* pointer) const
+    {
+        const char* p = static_cast<const char*>(pointer);
+        return p != nullptr && p >= fData && p < fData + fCapacity;
+    }
+    __attribute__((always_inline)) inline bool AppendNewString(const char* name, type_code type,
+                                                               const void* data, ssize_t numBytes,
+                                                               bool isFixedSize);
+    static void CopyName(char* to, const char* name, size_t length);
+    status_t AddDataInAnyCase(const char* name, type_code type, const void* data, ssize_t numBytes,
+                              bool isFixedSize);
     char* Splice(size_t at, size_t remove, size_t insert);
     char* AppendRecord(type_code type, bool fixedSize, const char* name, size_t nameLength,
                        uint32 count, size_t valuesSize);
@@ -231,3 +263,54 @@ private:
     int32 fCount;
     char fInline[kInlineBytes];
 };
+
+// Adds a string field the message does not have yet, when the block has
+// room for it at its end and neither name nor value lies within it; false,
+// having changed nothing, in every other case.
+inline bool BMessage::AppendNewString(const char* name, type_code type, const void* data,
+                                      ssize_t numBytes, bool isFixedSize)
+{
+    using namespace message_layout;
+    if (type != B_STRING_TYPE || name == nullptr || data == nullptr || numBytes <= 0)
+        return false;
+    const size_t nameLength = __builtin_strlen(name);
+    const size_t size = size_t(numBytes);
+    if (nameLength == 0 || nameLength > B_FIELD_NAME_LENGTH ||
+        static_cast<const char*>(data)[size - 1] != '\0')
+        return false;
+    const size_t recordSize = kRecordName + nameLength + 1 + 4 + size;
+    if (fCapacity - fSize < recordSize || Owns(name) || Owns(data))
+        return false;
+    for (size_t at = 0; at < fSize;) {
+        const char* record = fData + at;
+        if (uint8(record[kRecordNameLength]) == nameLength && record[kRecordName] == name[0] &&
+            __builtin_memcmp(record + kRecordName, name, nameLength) == 0)
+            return false;
+        uint32 next;
+        __builtin_memcpy(&next, record + kRecordSize, 4);
+        at += next;
+    }
+    Changed();
+    char* record = fData + fSize;
+    // One store per word: built in an array first, the header is read back
+    // across stores of different widths, which stalls.
+    const uint32 words[3] = {uint32(recordSize), type, 1};
+    __builtin_memcpy(record + kRecordSize, &words[0], 4);
+    __builtin_memcpy(record + kRecordType, &words[1], 4);
+    __builtin_memcpy(record + kRecordCount, &words[2], 4);
+    record[kRecordFixed] = isFixedSize ? 1 : 0;
+    record[kRecordNameLength] = char(nameLength);
+    // A literal name is copied in a few moves; any other by the library
+    // (inline, a copy of unknown length becomes a slow string instruction).
+    if (__builtin_constant_p(nameLength))
+        __builtin_memcpy(record + kRecordName, name, nameLength + 1);
+    else
+        CopyName(record + kRecordName, name, nameLength + 1);
+    char* value = record + kRecordName + nameLength + 1;
+    const uint32 valueSize = uint32(size);
+    __builtin_memcpy(value, &valueSize, 4);
+    __builtin_memcpy(value + 4, data, size);
+    fSize += recordSize;
+    fCount++;
+    return true;
+}

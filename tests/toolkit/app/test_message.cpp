@@ -383,3 +383,27 @@ TEST(Message, EveryChangeMovesTheChangeCount)
     m.Unflatten(flat.data(), ssize_t(flat.size()));
     EXPECT_TRUE(moved()) << "unflatten";
 }
+
+// Literal names take the inline path: names alike in length and first
+// letter stay apart, a second value joins its field, and a refused value
+// leaves the message as it was.
+TEST(Message, LiteralNamesAlikeInLengthAndFirstLetter)
+{
+    BMessage m;
+    ASSERT_EQ(m.AddData("code", B_STRING_TYPE, "a", 2, false), B_OK);
+    ASSERT_EQ(m.AddData("cope", B_STRING_TYPE, "b", 2, false), B_OK);
+    ASSERT_EQ(m.AddData("code", B_STRING_TYPE, "c", 2, false), B_OK);
+    EXPECT_EQ(m.CountNames(B_ANY_TYPE), 2);
+    const char* text;
+    ASSERT_EQ(m.FindString("code", 1, &text), B_OK);
+    EXPECT_STREQ(text, "c");
+    ASSERT_EQ(m.FindString("cope", &text), B_OK);
+    EXPECT_STREQ(text, "b");
+
+    const uint32 changes = m.ChangeCount();
+    EXPECT_EQ(m.AddData("open", B_STRING_TYPE, "no end", 6, false), B_BAD_VALUE);
+    EXPECT_EQ(m.AddData("", B_STRING_TYPE, "x", 2, false), B_BAD_VALUE);
+    EXPECT_EQ(m.AddData("code", B_STRING_TYPE, nullptr, 2, false), B_BAD_VALUE);
+    EXPECT_EQ(m.ChangeCount(), changes);
+    EXPECT_EQ(m.CountNames(B_ANY_TYPE), 2);
+}
