@@ -1,6 +1,7 @@
 #include "UTF8.h"
 
 #include <algorithm>
+#include <atomic>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -109,9 +110,10 @@ struct SingleByteTable {
     bool ready = false;
     // The UTF-8 form of each byte; a length of 0 marks a byte the set leaves
     // undefined.
-    struct {
-        uint8 length;
+    // Eight bytes an entry: one aligned load and a shift to index.
+    struct alignas(8) {
         uint8 bytes[4]; // the fourth is padding for four-byte stores
+        uint8 length;
     } forward[256];
     // The way back: ASCII directly, everything else by binary search.
     int16 ascii[128];
@@ -176,7 +178,14 @@ const SingleByteTable* single_byte_table(uint32 code)
 {
     static SingleByteTable tables[kEncodingCount];
     static std::once_flag built[kEncodingCount];
-    std::call_once(built[code], build_table, std::ref(tables[code]), kEncodings[code].iconvName);
+    // call_once costs more than the conversion of a short line; once built,
+    // a table is known so from a flag.
+    static std::atomic<bool> done[kEncodingCount];
+    if (!done[code].load(std::memory_order_acquire)) {
+        std::call_once(built[code], build_table, std::ref(tables[code]),
+                       kEncodings[code].iconvName);
+        done[code].store(true, std::memory_order_release);
+    }
     return tables[code].ready ? &tables[code] : nullptr;
 }
 
@@ -235,12 +244,15 @@ void table_to_utf8(const SingleByteTable& table, const uint8* src, int32 srcLen,
         // input for four).
         auto one = [&] {
             const auto& entry = table.forward[src[in++]];
-            if (entry.length == 0) { // a byte with no character
-                dst[out++] = substitute;
-            } else {
-                memcpy(dst + out, entry.bytes, 4);
-                out += entry.length;
+            uint32 word;
+            memcpy(&word, entry.bytes, 4);
+            int32 length = entry.length;
+            if (__builtin_expect(length == 0, 0)) { // a byte with no character
+                word = substitute;
+                length = 1;
             }
+            memcpy(dst + out, &word, 4);
+            out += length;
         };
         do {
             one();
