@@ -5,8 +5,8 @@
 //
 // What is measured, each reading the same bytes from a loopback socket:
 // - BM_EngineFunctions: what the engine does for each line, on the
-//   benchmark's thread: recv in blocks, LineSplitter and line_to_utf8 in
-//   the encoding of the settings (as readln does), irc::parse_srv into a
+//   benchmark's thread: recv in blocks, LineSplitter::Next and line_to_utf8
+//   in the encoding of the settings (as readln does), irc::parse_own into a
 //   message and irc::server_spec (as the network thread does), everything
 //   but posting the message. The targets are about this: reading,
 //   conversion and parsing.
@@ -468,16 +468,16 @@ void BM_EngineFunctions(benchmark::State& state)
                 ssize_t got = recv(connection.client, block, sizeof(block), 0);
                 if (got <= 0)
                     break;
-                const char* at = block;
-                const char* end = block + got;
+                char* at = block;
+                char* end = block + got;
                 while (at < end) {
-                    if (!splitter.Take(&at, end))
+                    if (!splitter.Next(&at, end))
                         break;
-                    line_to_utf8(app_encoding(B_MS_WINDOWS_CONVERSION), splitter.Line(),
-                                 splitter.Length(), line);
+                    size_t length = line_to_utf8(app_encoding(B_MS_WINDOWS_CONVERSION),
+                                                 splitter.Line(), splitter.Length(), line);
                     splitter.Reset();
                     BMessage message(MSG_IRC);
-                    parsed += engine.parse_srv(line, &message) ? 1 : 0;
+                    parsed += engine.parse_own(line, length, &message) ? 1 : 0;
                     engine.server_spec(line);
                     lines++;
                 }

@@ -6,6 +6,8 @@
 
 #include <UTF8.h>
 
+#include "ByteScan.h"
+
 namespace
 {
 
@@ -17,24 +19,19 @@ bool LineSplitter::Take(const char** data, const char* end)
 {
     const char* p = *data;
     bool complete = false;
-    // Whole stretches at a time: up to the line end or to the cut, whichever
-    // comes first, then without their NULs (which do not count toward it).
+    // Whole stretches at a time: up to the line end, a NUL or the cut,
+    // whichever comes first. A NUL is skipped and does not count toward the
+    // cut.
     while (p < end && !complete) {
-        size_t room = size_t(LINE_MAX_RAW) - fCount;
-        size_t span = std::min(size_t(end - p), room);
-        const char* newline = static_cast<const char*>(memchr(p, '\n', span));
-        const char* stop = newline != nullptr ? newline : p + span;
-        const char* nul = static_cast<const char*>(memchr(p, '\0', size_t(stop - p)));
-        if (nul == nullptr) {
-            memcpy(fLine + fCount, p, size_t(stop - p));
-            fCount += size_t(stop - p);
-        } else {
-            for (const char* q = p; q < stop; q++)
-                if (*q != '\0')
-                    fLine[fCount++] = *q;
-        }
+        const char* limit = p + std::min(size_t(end - p), size_t(LINE_MAX_RAW) - fCount);
+        const char* hit = byte_scan::find_either(p, limit, '\n', '\0');
+        const char* stop = hit != nullptr ? hit : limit;
+        memcpy(fLine + fCount, p, size_t(stop - p));
+        fCount += size_t(stop - p);
         p = stop;
-        if (newline != nullptr) {
+        if (hit != nullptr && *hit == '\0') {
+            p++;
+        } else if (hit != nullptr) {
             if (fCount > 0 && fLine[fCount - 1] == '\r')
                 fCount--;
             fLine[fCount++] = '\n';
@@ -45,7 +42,36 @@ bool LineSplitter::Take(const char** data, const char* end)
         }
     }
     fLine[fCount] = '\0';
+    fView = fLine;
+    fViewLength = fCount;
     *data = p;
+    return complete;
+}
+
+bool LineSplitter::Next(char** data, char* end)
+{
+    char* p = *data;
+    if (fCount == 0) {
+        // At the start of a line: a whole line ahead, with its LF where
+        // Take would not have cut it, is taken where it lies.
+        const char* limit = p + std::min(size_t(end - p), size_t(LINE_MAX_RAW));
+        const char* hit = byte_scan::find_either(p, limit, '\n', '\0');
+        if (hit != nullptr && *hit == '\n') {
+            char* lf = p + (hit - p);
+            char* last = lf;
+            if (lf > p && lf[-1] == '\r') {
+                lf[-1] = '\n';
+                last = lf - 1;
+            }
+            fView = p;
+            fViewLength = size_t(last - p) + 1;
+            *data = lf + 1;
+            return true;
+        }
+    }
+    const char* at = p;
+    bool complete = Take(&at, end);
+    *data = p + (at - p);
     return complete;
 }
 

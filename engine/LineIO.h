@@ -29,14 +29,28 @@ public:
     // Takes bytes from [*data, end) until a line is complete (true) or the
     // bytes run out first (false; call again with more).
     bool Take(const char** data, const char* end);
+    // The same for a block the caller lets it change, without copying a
+    // line that lies whole in the block (no NUL, its LF within reach):
+    // Line() then points into the block, where a CR before the LF has been
+    // overwritten with the LF. The lines and the bytes taken are Take's.
+    bool Next(char** data, char* end);
     // Starts a new line.
-    void Reset() { fCount = 0; }
-    const char* Line() const { return fLine; }
-    size_t Length() const { return fCount; }
+    void Reset()
+    {
+        fCount = 0;
+        fView = fLine;
+        fViewLength = 0;
+    }
+    // The line so far: Length() bytes, ending in LF when complete and not
+    // cut; NUL-terminated unless Next found it in place.
+    const char* Line() const { return fView; }
+    size_t Length() const { return fViewLength; }
 
 private:
     char fLine[LINE_MAX_RAW + 1] = {};
     size_t fCount = 0;
+    const char* fView = fLine;
+    size_t fViewLength = 0;
 };
 
 // Converts a raw line from `encoding` to UTF-8 into `out` (at least

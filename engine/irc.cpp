@@ -135,19 +135,28 @@ bool irc::start()
 
 const char* irc::get_cur_nick() const
 {
+    size_t length;
+    return cur_nick(&length);
+}
+
+const char* irc::cur_nick(size_t* length) const
+{
     // Each thread keeps its own copy (the parser asks for every line) and
     // copies again under the lock only once the nickname changed.
     thread_local struct {
         uint64 engine = 0;
         uint32 changes = 0;
+        size_t length = 0;
         char nick[sizeof(m_cur_nick)];
     } seen;
-    if (seen.engine == m_id && seen.changes == m_nick_changes.load(std::memory_order_acquire))
-        return seen.nick;
-    std::lock_guard<std::mutex> lock(m_nick_lock);
-    memcpy(seen.nick, m_cur_nick, sizeof(seen.nick));
-    seen.engine = m_id;
-    seen.changes = m_nick_changes.load(std::memory_order_relaxed);
+    if (seen.engine != m_id || seen.changes != m_nick_changes.load(std::memory_order_acquire)) {
+        std::lock_guard<std::mutex> lock(m_nick_lock);
+        memcpy(seen.nick, m_cur_nick, sizeof(seen.nick));
+        seen.length = strnlen(seen.nick, sizeof(seen.nick) - 1);
+        seen.engine = m_id;
+        seen.changes = m_nick_changes.load(std::memory_order_relaxed);
+    }
+    *length = seen.length;
     return seen.nick;
 }
 
@@ -221,9 +230,10 @@ int32 irc::net_irc_thread()
             for (;;) {
                 if (m_rpos == m_rlen && !wait_readable())
                     break;
-                if (!readln(line))
+                size_t length;
+                if (!read_line(line, &length))
                     break;
-                msg_from_srv(line);
+                post_srv(line, length);
                 server_spec(line);
             }
         }
@@ -380,17 +390,23 @@ bool irc::fill_buffer()
 
 bool irc::readln(char* line)
 {
+    size_t length;
+    return read_line(line, &length);
+}
+
+bool irc::read_line(char* line, size_t* length)
+{
     m_splitter.Reset();
     for (;;) {
         if (m_rpos == m_rlen && !fill_buffer())
             return false;
-        const char* data = m_rbuf + m_rpos;
-        bool complete = m_splitter.Take(&data, m_rbuf + m_rlen);
+        char* data = m_rbuf + m_rpos;
+        bool complete = m_splitter.Next(&data, m_rbuf + m_rlen);
         m_rpos = size_t(data - m_rbuf);
         if (complete)
             break;
     }
-    line_to_utf8(current_encoding(), m_splitter.Line(), m_splitter.Length(), line);
+    *length = line_to_utf8(current_encoding(), m_splitter.Line(), m_splitter.Length(), line);
     return true;
 }
 

@@ -59,6 +59,9 @@ public:
     // window and parses it into `message`; false when there is nothing to
     // post (a CTCP query it answered, a line without a command).
     bool parse_srv(const char* line, BMessage* message);
+    // The same on a line of known length in a buffer of the caller's, which
+    // it changes: the network thread's way, without a copy.
+    bool parse_own(char* line, size_t length, BMessage* message);
     bool extract_msg(char* line, char** prefix, char** command, char** params);
     bool server_msg(char* line, BMessage* message);
     bool server_spec(const char* line);
@@ -92,6 +95,18 @@ public:
     irc& operator=(const irc&) = delete;
 
 private:
+    // The same with the line's length known (the reader's lines).
+    void msg_from_srv(const char* line, size_t length);
+    // Parses and posts a line in a buffer of the caller's, which it changes:
+    // it ends the parts of a line that starts with ':' (nothing else looks
+    // at such a line afterwards: server_spec wants "PING" at its start).
+    void post_srv(char* line, size_t length);
+    bool server_msg(char* line, size_t length, BMessage* message);
+    bool split_line(char* line, size_t length, char** prefix, char** command, char** params);
+    // get_cur_nick with its length.
+    const char* cur_nick(size_t* length) const;
+    bool read_line(char* line, size_t* length);
+
     bool resolve(struct sockaddr_in* address);
     bool connect_socket();
     // Waits until the socket has data (true) or the engine is told to stop.

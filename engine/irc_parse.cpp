@@ -2,19 +2,54 @@
 
 #include "irc.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "ByteScan.h"
 #include "DebugTarget.h"
 #include "IrcCodes.h"
 #include "d_string.h"
 
+namespace
+{
+
+// Whether the `length` bytes at `text` begin with `word`: the prefix test of
+// d_strncmp, for texts whose length is already known.
+template <size_t N>
+bool starts_with(const char* text, size_t length, const char (&word)[N])
+{
+    return length >= N - 1 && memcmp(text, word, N - 1) == 0;
+}
+
+// Copies a line of `length` (< IRC_LINE_SIZE) bytes to `work` to be parsed
+// there. Out of line: inlined, the copy becomes a slow string instruction.
+__attribute__((noinline)) void copy_line(char* work, const char* line, size_t length)
+{
+    memcpy(work, line, length);
+    work[length] = '\0';
+}
+
+} // namespace
+
 void irc::msg_from_srv(const char* line)
 {
+    msg_from_srv(line, strnlen(line, IRC_LINE_SIZE - 1));
+}
+
+void irc::msg_from_srv(const char* line, size_t length)
+{
+    char work[IRC_LINE_SIZE];
+    copy_line(work, line, length);
+    post_srv(work, length);
+}
+
+void irc::post_srv(char* line, size_t length)
+{
     BMessage message(MSG_IRC);
-    if (parse_srv(line, &message))
+    if (parse_own(line, length, &message))
         m_looper->PostMessage(&message);
 }
 
@@ -22,28 +57,37 @@ bool irc::parse_srv(const char* line, BMessage* message)
 {
     char work[IRC_LINE_SIZE];
     size_t length = strnlen(line, sizeof(work) - 1);
-    memcpy(work, line, length);
-    work[length] = '\0';
+    copy_line(work, line, length);
+    return parse_own(work, length, message);
+}
 
+bool irc::parse_own(char* line, size_t length, BMessage* message)
+{
     if (g_debug.IsSet()) {
         BMessage debug(MSG_DBG);
         debug.AddString("debug", line);
         g_debug.Post(&debug);
     }
-    return server_msg(work, message);
+    return server_msg(line, length, message);
 }
 
 bool irc::extract_msg(char* line, char** prefix, char** command, char** params)
 {
-    if (line[0] != ':')
+    return split_line(line, strlen(line), prefix, command, params);
+}
+
+bool irc::split_line(char* line, size_t length, char** prefix, char** command, char** params)
+{
+    if (length == 0 || line[0] != ':')
         return false;
+    char* end = line + length;
     *prefix = line + 1;
-    char* blank = strchr(*prefix, ' ');
+    char* blank = byte_scan::find(*prefix, end, ' ');
     if (blank == nullptr)
         return false;
     *blank = '\0';
     *command = blank + 1;
-    blank = strchr(*command, ' ');
+    blank = byte_scan::find(*command, end, ' ');
     if (blank == nullptr)
         return false;
     *blank = '\0';
@@ -53,40 +97,54 @@ bool irc::extract_msg(char* line, char** prefix, char** command, char** params)
 
 bool irc::server_msg(char* line, BMessage* message)
 {
+    return server_msg(line, strlen(line), message);
+}
+
+bool irc::server_msg(char* line, size_t length, BMessage* message)
+{
     char* prefix;
     char* command;
     char* params;
-    if (!extract_msg(line, &prefix, &command, &params))
+    if (!split_line(line, length, &prefix, &command, &params))
         return false;
-    // Each part measured once: a server line is mostly its parameters.
-    size_t paramsLength = strlen(params);
+    // Every part's length follows from where the next begins: a server line
+    // is measured once.
+    size_t prefixLength = size_t(command - 1 - prefix);
+    size_t commandLength = size_t(params - 1 - command);
+    size_t paramsLength = size_t(line + length - params);
 
-    if (d_strncmp(command, "NOTICE") == 0 || d_strncmp(command, "PRIVMSG") == 0) {
-        char* ctcp = static_cast<char*>(memchr(params, 0x01, paramsLength));
+    if (starts_with(command, commandLength, "NOTICE") ||
+        starts_with(command, commandLength, "PRIVMSG")) {
+        char* ctcp = byte_scan::find(params, params + paramsLength, 0x01);
         if (ctcp != nullptr) {
             if (reply_ctcp(command, prefix, ctcp))
                 return false;
             paramsLength = strlen(params); // cut after the CTCP word
         }
-    } else if (d_strncmp(params, get_cur_nick()) == 0) {
-        // The command read as a number, as atoi would, kept within range.
-        long number = strtol(command, nullptr, 10);
-        number = std::max<long>(std::min<long>(number, INT_MAX), INT_MIN);
-        message->AddInt16("code", int16(number));
+    } else {
+        size_t nickLength;
+        const char* nick = cur_nick(&nickLength);
+        if (paramsLength >= nickLength && memcmp(params, nick, nickLength) == 0) {
+            // The command read as a number, as atoi would, kept within range.
+            long number = strtol(command, nullptr, 10);
+            number = std::max<long>(std::min<long>(number, INT_MAX), INT_MIN);
+            message->AddInt16("code", int16(number));
+        }
     }
-    // extract_msg ended the command at the blank before the parameters.
-    message->AddData("command", B_STRING_TYPE, command, params - command, false);
+    message->AddData("command", B_STRING_TYPE, command, ssize_t(commandLength + 1), false);
     message->AddData("params", B_STRING_TYPE, params, ssize_t(paramsLength + 1), false);
-    char* bang = strchr(prefix, '!');
-    if (bang != nullptr)
+    char* bang = byte_scan::find(prefix, prefix + prefixLength, '!');
+    if (bang != nullptr) {
         *bang = '\0';
-    message->AddData("from", B_STRING_TYPE, prefix, ssize_t(strlen(prefix) + 1), false);
+        prefixLength = size_t(bang - prefix);
+    }
+    message->AddData("from", B_STRING_TYPE, prefix, ssize_t(prefixLength + 1), false);
     return true;
 }
 
 bool irc::server_spec(const char* line)
 {
-    if (d_strncmp(line, "PING") != 0)
+    if (line[0] != 'P' || line[1] != 'I' || line[2] != 'N' || line[3] != 'G')
         return false;
     char pong[IRC_LINE_SIZE];
     snprintf(pong, sizeof(pong), "%s", line);

@@ -1,6 +1,7 @@
 // A byte stream from a server into the lines the reader delivers, with
 // conversion. The first byte picks the encoding; the stream arrives in
-// chunks whose sizes come from the second byte.
+// chunks whose sizes come from the second byte, which also picks the
+// in-place or the copying path.
 
 #include <algorithm>
 #include <cstdint>
@@ -46,7 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 2)
         return 0;
     int16 encoding = int16(data[0] % 21);
-    size_t chunk = size_t(data[1] % 64) + 1;
+    // Small chunks cut lines anywhere; 4096 is the engine's own block.
+    size_t chunk = (data[1] & 0x40) != 0 ? 4096 : size_t(data[1] % 64) + 1;
+    // The engine's reader takes lines in place (Next); Take is the copying
+    // path Next falls back on. Both must deliver the same lines.
+    bool inPlace = (data[1] & 0x80) == 0;
+    std::vector<char> block(reinterpret_cast<const char*>(data) + 2,
+                            reinterpret_cast<const char*>(data) + size);
     const char* stream = reinterpret_cast<const char*>(data) + 2;
     const char* end = stream + size - 2;
 
@@ -54,14 +61,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t delivered = 0;
     LineSplitter splitter;
     size_t kept = 0;
-    for (const char* at = stream; at < end;) {
-        const char* chunkEnd = at + std::min<size_t>(chunk, size_t(end - at));
+    char* blockEnd = block.data() + block.size();
+    for (char* at = block.data(); at < blockEnd;) {
+        char* chunkEnd = at + std::min<size_t>(chunk, size_t(blockEnd - at));
         while (at < chunkEnd) {
-            if (!splitter.Take(&at, chunkEnd))
+            bool complete;
+            if (inPlace) {
+                complete = splitter.Next(&at, chunkEnd);
+            } else {
+                const char* taken = at;
+                complete = splitter.Take(&taken, chunkEnd);
+                at += taken - at;
+            }
+            if (!complete)
                 break;
             const char* line = splitter.Line();
             size_t length = splitter.Length();
-            if (length == 0 || length > size_t(LINE_MAX_RAW) || strlen(line) != length)
+            if (length == 0 || length > size_t(LINE_MAX_RAW) ||
+                memchr(line, '\0', length) != nullptr)
+                abort();
+            if (!inPlace && line[length] != '\0')
                 abort();
             // A line end only at the end; a cut line has none.
             const char* lf = static_cast<const char*>(memchr(line, '\n', length));

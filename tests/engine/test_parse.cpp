@@ -102,6 +102,18 @@ TEST_F(Parse, BeforeTheFirstNickEveryNonChatLineHasACode)
     EXPECT_EQ(parse(*engine, ":srv 99999999999999999999 x\n").code, int16(INT_MAX));
 }
 
+TEST_F(Parse, ANewNicknameOfAnotherLengthTakesEffectOnTheNextLine)
+{
+    SetNick("bob");
+    EXPECT_EQ(parse(*engine, ":s 001 bobby :hi\n").code, 1) << "the nickname starts the line";
+    SetNick("bobby2");
+    EXPECT_EQ(parse(*engine, ":s 001 bobby :hi\n").code, -1);
+    EXPECT_EQ(parse(*engine, ":s 002 bobby2 :hi\n").code, 2);
+    SetNick("b");
+    EXPECT_EQ(parse(*engine, ":s 003 b\n").code, 3);
+    EXPECT_EQ(parse(*engine, ":s 004 a\n").code, -1);
+}
+
 TEST_F(Parse, SplitsOnlyAtTheFirstBlanks)
 {
     char line[] = ":pre fix  COMMAND  params";

@@ -1,0 +1,86 @@
+#pragma once
+
+// Finding a byte in the short stretches of a server line (a prefix, a
+// command, a line in a receive block). Inline and sixteen bytes a step:
+// for stretches of tens of bytes a library call costs more than the
+// search. Never reads outside [p, end): the last step looks back over
+// bytes already searched instead of past the end.
+
+#include <cstddef>
+#include <cstdint>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace byte_scan
+{
+
+#ifdef __SSE2__
+// The first byte in [p, end) for which `match` (sixteen bytes at a time,
+// giving 0xFF where they match) holds, or nullptr.
+template <class Match>
+inline const char* find_first(const char* p, const char* end, Match match)
+{
+    const char* begin = p;
+    while (end - p >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const uint32_t bits = uint32_t(_mm_movemask_epi8(match(block)));
+        if (bits != 0)
+            return p + __builtin_ctz(bits);
+        p += 16;
+    }
+    if (p == end)
+        return nullptr;
+    const size_t left = size_t(end - p);
+    if (end - begin >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16));
+        const uint32_t bits = uint32_t(_mm_movemask_epi8(match(block))) >> (16 - left);
+        return bits != 0 ? p + __builtin_ctz(bits) : nullptr;
+    }
+    for (; p < end; p++) {
+        const __m128i one = _mm_cvtsi32_si128(static_cast<unsigned char>(*p));
+        if ((_mm_movemask_epi8(match(one)) & 1) != 0)
+            return p;
+    }
+    return nullptr;
+}
+#endif
+
+// The first `a` in [p, end), or nullptr.
+inline const char* find(const char* p, const char* end, char a)
+{
+#ifdef __SSE2__
+    const __m128i va = _mm_set1_epi8(a);
+    return find_first(p, end, [va](__m128i block) { return _mm_cmpeq_epi8(block, va); });
+#else
+    for (; p < end; p++)
+        if (*p == a)
+            return p;
+    return nullptr;
+#endif
+}
+
+// The first `a` or `b` in [p, end), or nullptr.
+inline const char* find_either(const char* p, const char* end, char a, char b)
+{
+#ifdef __SSE2__
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    return find_first(p, end, [va, vb](__m128i block) {
+        return _mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb));
+    });
+#else
+    for (; p < end; p++)
+        if (*p == a || *p == b)
+            return p;
+    return nullptr;
+#endif
+}
+
+inline char* find(char* p, char* end, char a)
+{
+    return const_cast<char*>(find(const_cast<const char*>(p), end, a));
+}
+
+} // namespace byte_scan
