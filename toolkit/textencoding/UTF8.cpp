@@ -206,9 +206,9 @@ void table_to_utf8(const SingleByteTable& table, const uint8* src, int32 srcLen,
     // What lands past the end kept is overwritten by what follows: the loop
     // leaves enough input (each byte gives at least one byte) and room for
     // it, so nothing stays written past the end reported.
-    while (srcLen - in >= 16 && dstLen - out >= 48) {
+    while (srcLen - in >= 8 && dstLen - out >= 48) {
         // Chat is mostly ASCII: copy the ASCII a block starts with at once.
-        if (table.asciiSame && src[in] < 0x80) {
+        if (table.asciiSame && src[in] < 0x80 && srcLen - in >= 16) {
 #ifdef __SSE2__
             // Whole blocks of ASCII, the usual case, in a loop of its own:
             // each step's address does not wait on the last step's load.
@@ -259,8 +259,8 @@ void table_to_utf8(const SingleByteTable& table, const uint8* src, int32 srcLen,
             one();
             one();
             one();
-        } while (srcLen - in >= 16 && dstLen - out >= 48 &&
-                 !(table.asciiSame && eight_ascii(src + in)));
+        } while (srcLen - in >= 8 && dstLen - out >= 48 &&
+                 !(table.asciiSame && srcLen - in >= 16 && eight_ascii(src + in)));
     }
 #ifdef __SSE2__
     // The last few bytes, when all ASCII, at once (looking at them through

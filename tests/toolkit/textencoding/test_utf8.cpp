@@ -270,3 +270,26 @@ TEST(TextEncodingTest, MultiByteSetsWriteNothingPastTheEndAtAnySize)
         }
     }
 }
+
+// The single-byte loop writes whole words ahead of what it keeps and
+// relies on the input left to overwrite them: at every input length, short
+// and long, with room to spare or exactly enough, nothing may be left past
+// the end reported (the helper checks), and the result is the same.
+TEST(TextEncodingTest, SingleByteSetsWriteNothingPastTheEndAtAnyInputLength)
+{
+    const std::string mixed = "\xCF\xF0\xE8 \xE2\xE5\xF2 ok \x98\xE9\xE9\xE9\xE9\xE9\xE9\xE9"
+                              "abcdefghijklmnopq\xC0\xC1\xC2\xC3\x85\x88 tail \xFF\xFE";
+    for (size_t length = 0; length <= mixed.size(); length++) {
+        const std::string in = mixed.substr(0, length);
+        std::string expected;
+        for (char c : in) {
+            const Result one = to_utf8(B_MS_WINDOWS_1251_CONVERSION, std::string(1, c), 8);
+            expected += one.out;
+        }
+        const Result roomy = to_utf8(B_MS_WINDOWS_1251_CONVERSION, in, 1024);
+        ASSERT_EQ(roomy.out, expected) << length;
+        ASSERT_EQ(roomy.consumed, int32(length));
+        const Result exact = to_utf8(B_MS_WINDOWS_1251_CONVERSION, in, int32(expected.size()));
+        ASSERT_EQ(exact.out, expected) << length;
+    }
+}
