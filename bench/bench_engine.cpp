@@ -5,7 +5,7 @@
 //
 // What is measured, each reading the same bytes from a loopback socket:
 // - BM_EngineFunctions: what the engine does for each line, on the
-//   benchmark's thread: recv in blocks, LineSplitter::Next and line_to_utf8
+//   benchmark's thread: recv in blocks, LineSplitter::Next and utf8_line
 //   in the encoding of the settings (as readln does), irc::parse_own into a
 //   message and irc::server_spec (as the network thread does), everything
 //   but posting the message. The targets are about this: reading,
@@ -473,12 +473,13 @@ void BM_EngineFunctions(benchmark::State& state)
                 while (at < end) {
                     if (!splitter.Next(&at, end))
                         break;
-                    size_t length = line_to_utf8(app_encoding(B_MS_WINDOWS_CONVERSION),
-                                                 splitter.Line(), splitter.Length(), line);
-                    splitter.Reset();
+                    size_t length;
+                    char* text =
+                        utf8_line(splitter, app_encoding(B_MS_WINDOWS_CONVERSION), line, &length);
                     BMessage message(MSG_IRC);
-                    parsed += engine.parse_own(line, length, &message) ? 1 : 0;
-                    engine.server_spec(line);
+                    parsed += engine.parse_own(text, length, &message) ? 1 : 0;
+                    engine.server_spec(text);
+                    splitter.Reset();
                     lines++;
                 }
             }

@@ -78,6 +78,34 @@ inline const char* find_either(const char* p, const char* end, char a, char b)
 #endif
 }
 
+// find_either, also telling whether a byte of 0x80 or above lies before
+// the match. It may count bytes at or after the match too: false is sure,
+// true only "perhaps".
+inline const char* find_either_noting_high(const char* p, const char* end, char a, char b,
+                                           bool* high)
+{
+#ifdef __SSE2__
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    __m128i seen = _mm_setzero_si128();
+    const char* hit = find_first(p, end, [va, vb, &seen](__m128i block) {
+        seen = _mm_or_si128(seen, block);
+        return _mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb));
+    });
+    *high = _mm_movemask_epi8(seen) != 0;
+    return hit;
+#else
+    unsigned char any = 0;
+    for (; p < end; p++) {
+        if (*p == a || *p == b)
+            break;
+        any |= static_cast<unsigned char>(*p);
+    }
+    *high = (any & 0x80) != 0;
+    return p < end ? p : nullptr;
+#endif
+}
+
 inline char* find(char* p, char* end, char a)
 {
     return const_cast<char*>(find(const_cast<const char*>(p), end, a));

@@ -44,6 +44,7 @@ bool LineSplitter::Take(const char** data, const char* end)
     fLine[fCount] = '\0';
     fView = fLine;
     fViewLength = fCount;
+    fAscii = nullptr;
     *data = p;
     return complete;
 }
@@ -55,13 +56,20 @@ bool LineSplitter::Next(char** data, char* end)
         // At the start of a line: a whole line ahead, with its LF where
         // Take would not have cut it, is taken where it lies.
         const char* limit = p + std::min(size_t(end - p), size_t(LINE_MAX_RAW));
-        const char* hit = byte_scan::find_either(p, limit, '\n', '\0');
+        bool high;
+        const char* hit = byte_scan::find_either_noting_high(p, limit, '\n', '\0', &high);
         if (hit != nullptr && *hit == '\n') {
             char* lf = p + (hit - p);
             char* last = lf;
+            fAscii = nullptr;
             if (lf > p && lf[-1] == '\r') {
                 lf[-1] = '\n';
                 last = lf - 1;
+                // The LF's own place is free for the NUL.
+                if (!high) {
+                    *lf = '\0';
+                    fAscii = p;
+                }
             }
             fView = p;
             fViewLength = size_t(last - p) + 1;
@@ -89,6 +97,40 @@ size_t line_to_utf8(int16 encoding, const char* raw, size_t length, char* out)
     }
     out[outLength] = '\0';
     return size_t(outLength);
+}
+
+namespace
+{
+
+// Whether `encoding` turns every ASCII byte into itself, as most sets do;
+// found out once per thread and encoding by converting them all.
+bool keeps_ascii(int16 encoding)
+{
+    thread_local int16 known = -1;
+    thread_local bool keeps = false;
+    if (known == encoding && encoding != -1)
+        return keeps;
+    char ascii[127];
+    for (int i = 0; i < 127; i++)
+        ascii[i] = char(i + 1);
+    char utf8[LINE_MAX_UTF8 + 1];
+    size_t length = line_to_utf8(encoding, ascii, sizeof(ascii), utf8);
+    keeps = length == sizeof(ascii) && memcmp(utf8, ascii, sizeof(ascii)) == 0;
+    known = encoding;
+    return keeps;
+}
+
+} // namespace
+
+char* utf8_line(const LineSplitter& splitter, int16 encoding, char* out, size_t* length)
+{
+    char* ascii = splitter.AsciiLine();
+    if (ascii != nullptr && keeps_ascii(encoding)) {
+        *length = splitter.Length();
+        return ascii;
+    }
+    *length = line_to_utf8(encoding, splitter.Line(), splitter.Length(), out);
+    return out;
 }
 
 size_t line_to_wire(int16 encoding, const char* line, char* wire)

@@ -40,23 +40,34 @@ public:
         fCount = 0;
         fView = fLine;
         fViewLength = 0;
+        fAscii = nullptr;
     }
     // The line so far: Length() bytes, ending in LF when complete and not
     // cut; NUL-terminated unless Next found it in place.
     const char* Line() const { return fView; }
     size_t Length() const { return fViewLength; }
+    // A line Next found in place that is all ASCII and ended in CR LF, NUL-
+    // terminated there (where its LF was); nullptr for any other.
+    char* AsciiLine() const { return fAscii; }
 
 private:
     char fLine[LINE_MAX_RAW + 1] = {};
     size_t fCount = 0;
     const char* fView = fLine;
     size_t fViewLength = 0;
+    char* fAscii = nullptr;
 };
 
 // Converts a raw line from `encoding` to UTF-8 into `out` (at least
 // LINE_MAX_UTF8 + 1 bytes), NUL-terminated; returns the length. An unknown
 // encoding reads as the default, Windows code page 1252.
 size_t line_to_utf8(int16 encoding, const char* raw, size_t length, char* out);
+
+// The complete line `splitter` holds, in UTF-8 and NUL-terminated: where
+// it lies when it is ASCII that `encoding` keeps as it is (the usual case,
+// no copy), else converted into `out` (at least LINE_MAX_UTF8 + 1 bytes).
+// `*length` is its length.
+char* utf8_line(const LineSplitter& splitter, int16 encoding, char* out, size_t* length);
 
 // Builds the bytes to send for `line` in `encoding` into `wire` (at least
 // LINE_MAX_WIRE + 1 bytes), NUL-terminated; returns their count.

@@ -230,11 +230,12 @@ int32 irc::net_irc_thread()
             for (;;) {
                 if (m_rpos == m_rlen && !wait_readable())
                     break;
+                char* text;
                 size_t length;
-                if (!read_line(line, &length))
+                if (!read_line(line, &text, &length))
                     break;
-                post_srv(line, length);
-                server_spec(line);
+                post_srv(text, length);
+                server_spec(text);
             }
         }
     }
@@ -390,11 +391,16 @@ bool irc::fill_buffer()
 
 bool irc::readln(char* line)
 {
+    char* text;
     size_t length;
-    return read_line(line, &length);
+    if (!read_line(line, &text, &length))
+        return false;
+    if (text != line)
+        memcpy(line, text, length + 1);
+    return true;
 }
 
-bool irc::read_line(char* line, size_t* length)
+bool irc::read_line(char* buffer, char** line, size_t* length)
 {
     m_splitter.Reset();
     for (;;) {
@@ -406,7 +412,7 @@ bool irc::read_line(char* line, size_t* length)
         if (complete)
             break;
     }
-    *length = line_to_utf8(current_encoding(), m_splitter.Line(), m_splitter.Length(), line);
+    *line = utf8_line(m_splitter, current_encoding(), buffer, length);
     return true;
 }
 

@@ -105,7 +105,10 @@ private:
     bool split_line(char* line, size_t length, char** prefix, char** command, char** params);
     // get_cur_nick with its length.
     const char* cur_nick(size_t* length) const;
-    bool read_line(char* line, size_t* length);
+    // readln without the copy: `*line` is the line where it lies in the
+    // receive block, or `buffer` holding it converted; valid until the next
+    // read.
+    bool read_line(char* buffer, char** line, size_t* length);
 
     bool resolve(struct sockaddr_in* address);
     bool connect_socket();

@@ -90,9 +90,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 abort();
             if (delivered >= expected.size() || expected[delivered++] != std::string(line, length))
                 abort();
+            // What the engine parses: in place or converted, the same as
+            // converting the expected line.
+            char reference[LINE_MAX_UTF8 + 1];
+            size_t referenceLength = line_to_utf8(encoding, expected[delivered - 1].data(),
+                                                  expected[delivered - 1].size(), reference);
             char utf8[LINE_MAX_UTF8 + 1];
-            size_t converted = line_to_utf8(encoding, line, length, utf8);
-            if (converted > size_t(LINE_MAX_UTF8) || strlen(utf8) != converted)
+            size_t converted;
+            const char* text = utf8_line(splitter, encoding, utf8, &converted);
+            if (converted > size_t(LINE_MAX_UTF8) || strlen(text) != converted ||
+                converted != referenceLength || memcmp(text, reference, converted) != 0)
                 abort();
             kept += length;
             splitter.Reset();
