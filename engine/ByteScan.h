@@ -79,21 +79,53 @@ inline const char* find_either(const char* p, const char* end, char a, char b)
 }
 
 // find_either, also telling whether a byte of 0x80 or above lies before
-// the match. It may count bytes at or after the match too: false is sure,
-// true only "perhaps".
+// the match (or anywhere, when there is none).
 inline const char* find_either_noting_high(const char* p, const char* end, char a, char b,
                                            bool* high)
 {
 #ifdef __SSE2__
     const __m128i va = _mm_set1_epi8(a);
     const __m128i vb = _mm_set1_epi8(b);
-    __m128i seen = _mm_setzero_si128();
-    const char* hit = find_first(p, end, [va, vb, &seen](__m128i block) {
-        seen = _mm_or_si128(seen, block);
-        return _mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb));
-    });
-    *high = _mm_movemask_epi8(seen) != 0;
-    return hit;
+    const char* begin = p;
+    uint32_t seen = 0;
+    // The matches and the high bytes of sixteen bytes at `at`, both shifted
+    // right by `skip` (bytes already looked at).
+    auto look = [&](const char* at, uint32_t skip, uint32_t* matches) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        *matches = uint32_t(_mm_movemask_epi8(
+                       _mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb)))) >>
+                   skip;
+        return uint32_t(_mm_movemask_epi8(block)) >> skip;
+    };
+    // Only the bytes before the first match count.
+    auto found = [&](const char* at, uint32_t matches, uint32_t highs) {
+        const uint32_t index = uint32_t(__builtin_ctz(matches));
+        *high = (seen | (highs & ((1u << index) - 1))) != 0;
+        return at + index;
+    };
+    while (end - p >= 16) {
+        uint32_t matches;
+        const uint32_t highs = look(p, 0, &matches);
+        if (matches != 0)
+            return found(p, matches, highs);
+        seen |= highs;
+        p += 16;
+    }
+    if (p < end && end - begin >= 16) {
+        uint32_t matches;
+        const uint32_t highs = look(end - 16, uint32_t(16 - (end - p)), &matches);
+        if (matches != 0)
+            return found(p, matches, highs);
+        seen |= highs;
+        p = end;
+    }
+    for (; p < end; p++) {
+        if (*p == a || *p == b)
+            break;
+        seen |= static_cast<unsigned char>(*p) & 0x80;
+    }
+    *high = seen != 0;
+    return p < end ? p : nullptr;
 #else
     unsigned char any = 0;
     for (; p < end; p++) {

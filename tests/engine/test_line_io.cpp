@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <LineIO.h>
+#include <UTF8.h>
+
+namespace
+{
+
+struct Taken {
+    std::string text;
+    bool inPlace;
+};
+
+// Every complete line of `bytes` as the engine's reader takes it: Next on
+// one block, then utf8_line in `encoding`.
+std::vector<Taken> take_all(std::string bytes, int16 encoding)
+{
+    std::vector<Taken> lines;
+    LineSplitter splitter;
+    char* at = bytes.data();
+    char* end = at + bytes.size();
+    while (at < end && splitter.Next(&at, end)) {
+        char out[LINE_MAX_UTF8 + 1];
+        size_t length;
+        char* text = utf8_line(splitter, encoding, out, &length);
+        EXPECT_EQ(std::string(text).size(), length) << "NUL-terminated at its length";
+        lines.push_back({std::string(text, length), text != out});
+        splitter.Reset();
+    }
+    return lines;
+}
+
+} // namespace
+
+// Only an ASCII line ended by CR LF is used where it lies; every other kind
+// is converted, and all of them read the same as the copying path would.
+TEST(LineReader, AsciiLinesEndedByCrLfStayInPlaceTheRestAreConverted)
+{
+    using namespace std::string_literals;
+    const auto lines = take_all("PING :a\r\n"
+                                "\xCF\xF0\xE8\r\n"
+                                "lf only\n"
+                                "\r\n"
+                                "nul\0inside\r\n"
+                                "done\r\n"s,
+                                B_MS_WINDOWS_1251_CONVERSION);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0].text, "PING :a\n");
+    EXPECT_TRUE(lines[0].inPlace);
+    EXPECT_EQ(lines[1].text, "\xD0\x9F\xD1\x80\xD0\xB8\n");
+    EXPECT_FALSE(lines[1].inPlace);
+    EXPECT_EQ(lines[2].text, "lf only\n");
+    EXPECT_FALSE(lines[2].inPlace) << "no free byte for the NUL";
+    EXPECT_EQ(lines[3].text, "\n");
+    EXPECT_EQ(lines[4].text, "nulinside\n");
+    EXPECT_FALSE(lines[4].inPlace);
+    EXPECT_EQ(lines[5].text, "done\n");
+    EXPECT_TRUE(lines[5].inPlace);
+}
+
+// The reader's rules one byte at a time: LF ends a line (a CR before it
+// dropped), NULs are dropped, and a line is cut after 511 bytes.
+std::vector<std::string> byte_by_byte(const std::string& bytes)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : bytes) {
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            lines.push_back(line + '\n');
+            line.clear();
+            continue;
+        }
+        if (c != '\0')
+            line += c;
+        if (line.size() == 511) {
+            lines.push_back(line);
+            line.clear();
+        }
+    }
+    return lines;
+}
+
+// Around the cut, with and without CR, whether the line is taken in place
+// or copied: the same lines as one byte at a time.
+TEST(LineReader, LinesAroundTheCutReadAsOneByteAtATime)
+{
+    for (size_t body = 505; body <= 515; body++) {
+        for (const char* end : {"\r\n", "\n"}) {
+            const std::string bytes = std::string(body, 'x') + end + "next\r\n";
+            const auto lines = take_all(bytes, B_ISO1_CONVERSION);
+            const auto expected = byte_by_byte(bytes);
+            ASSERT_EQ(lines.size(), expected.size()) << body << " " << strlen(end);
+            for (size_t i = 0; i < expected.size(); i++)
+                EXPECT_EQ(lines[i].text, expected[i]) << body << " line " << i;
+        }
+    }
+}
