@@ -128,7 +128,8 @@ bool irc::server_msg(char* line, size_t length, BMessage* message)
             // The command read as a number, as atoi would, kept within range.
             long number = strtol(command, nullptr, 10);
             number = std::max<long>(std::min<long>(number, INT_MAX), INT_MIN);
-            message->AddInt16("code", int16(number));
+            const int16 code = int16(number);
+            message->AddData("code", B_INT16_TYPE, &code, sizeof(code));
         }
     }
     message->AddData("command", B_STRING_TYPE, command, ssize_t(commandLength + 1), false);

@@ -10,42 +10,14 @@
 namespace
 {
 
+using namespace message_layout;
+
 const uint32 kMagic = 0x504C4D31; // "PLM1"
 const size_t kHeaderSize = 16;
 const size_t kMinFieldSize = 4 + 1 + 2 + 1 + 4 + 4; // one-byte name, one empty value
 // Largest message a stream may announce; the reader still allocates only
 // what actually arrives.
 const uint32 kMaxStreamSize = 256u * 1024 * 1024;
-
-// Size of a value of the type, or 0 for types of any size.
-size_t fixed_type_size(type_code type)
-{
-    switch (type) {
-    case B_BOOL_TYPE:
-    case B_CHAR_TYPE:
-    case B_INT8_TYPE:
-    case B_UINT8_TYPE:
-        return 1;
-    case B_INT16_TYPE:
-    case B_UINT16_TYPE:
-        return 2;
-    case B_INT32_TYPE:
-    case B_UINT32_TYPE:
-    case B_FLOAT_TYPE:
-    case B_RGB_COLOR_TYPE:
-        return 4;
-    case B_INT64_TYPE:
-    case B_UINT64_TYPE:
-    case B_DOUBLE_TYPE:
-    case B_POINTER_TYPE:
-    case B_POINT_TYPE:
-        return 8;
-    case B_RECT_TYPE:
-        return 16;
-    default:
-        return 0;
-    }
-}
 
 // Length of a field name, up to one past the longest allowed (0 for null).
 // Names are short: a plain loop beats a library call.
@@ -121,8 +93,6 @@ std::string what_text(uint32 what)
         snprintf(buffer, sizeof(buffer), "0x%08x", what);
     return buffer;
 }
-
-using namespace message_layout;
 
 const size_t kNone = size_t(-1);
 // The block never grows past what a flattened message can announce.

@@ -43,6 +43,36 @@ enum : size_t {
     kRecordNameLength = 13,
     kRecordName = 14
 };
+
+// Size of a value of the type, or 0 for types of any size.
+constexpr size_t fixed_type_size(type_code type)
+{
+    switch (type) {
+    case B_BOOL_TYPE:
+    case B_CHAR_TYPE:
+    case B_INT8_TYPE:
+    case B_UINT8_TYPE:
+        return 1;
+    case B_INT16_TYPE:
+    case B_UINT16_TYPE:
+        return 2;
+    case B_INT32_TYPE:
+    case B_UINT32_TYPE:
+    case B_FLOAT_TYPE:
+    case B_RGB_COLOR_TYPE:
+        return 4;
+    case B_INT64_TYPE:
+    case B_UINT64_TYPE:
+    case B_DOUBLE_TYPE:
+    case B_POINTER_TYPE:
+    case B_POINT_TYPE:
+        return 8;
+    case B_RECT_TYPE:
+        return 16;
+    default:
+        return 0;
+    }
+}
 } // namespace message_layout
 
 class BMessage
@@ -98,10 +128,10 @@ public:
                                                     const void* data, ssize_t numBytes,
                                                     bool isFixedSize = true, int32 /*count*/ = 1)
     {
-        // A new string field with room at the end is most of what is added
-        // (every line a server sends becomes a few): inline, so that a
-        // literal name is measured and copied at compile time.
-        if (AppendNewString(name, type, data, numBytes, isFixedSize))
+        // A new string or number field with room at the end is most of
+        // what is added (every line a server sends becomes a few): inline,
+        // so that a literal name is measured and copied at compile time.
+        if (AppendNew(name, type, data, numBytes, isFixedSize))
             return B_OK;
         return AddDataInAnyCase(name, type, data, numBytes, isFixedSize);
     }
@@ -236,9 +266,9 @@ private:
         const char* p = static_cast<const char*>(pointer);
         return p != nullptr && p >= fData && p < fData + fCapacity;
     }
-    __attribute__((always_inline)) inline bool AppendNewString(const char* name, type_code type,
-                                                               const void* data, ssize_t numBytes,
-                                                               bool isFixedSize);
+    __attribute__((always_inline)) inline bool AppendNew(const char* name, type_code type,
+                                                         const void* data, ssize_t numBytes,
+                                                         bool isFixedSize);
     static void CopyName(char* to, const char* name, size_t length);
     status_t AddDataInAnyCase(const char* name, type_code type, const void* data, ssize_t numBytes,
                               bool isFixedSize);
@@ -267,8 +297,8 @@ private:
 // Adds a string field the message does not have yet, when the block has
 // room for it at its end and neither name nor value lies within it; false,
 // having changed nothing, in every other case.
-inline bool BMessage::AppendNewString(const char* name, type_code type, const void* data,
-                                      ssize_t numBytes, bool isFixedSize)
+inline bool BMessage::AppendNew(const char* name, type_code type, const void* data,
+                                ssize_t numBytes, bool isFixedSize)
 {
     using namespace message_layout;
     if (type != B_STRING_TYPE || name == nullptr || data == nullptr || numBytes <= 0)
