@@ -7,6 +7,9 @@
 // bytes are dropped; a line is cut after 511 bytes and the rest of the
 // server's line is read as the next line. The line is then converted to
 // UTF-8 whole, into a buffer big enough for any 511 bytes to grow into.
+// Most lines need neither copy nor conversion: one that lies whole in the
+// receive block stays there, and if it is ASCII ended by CR LF in a set that
+// keeps ASCII as it is, it is used there as it is.
 //
 // Writing: a line's body (everything before its trailing LFs) loses every
 // CR, and any LF inside it becomes a blank, so one line stays one line on
