@@ -313,6 +313,10 @@ DisplayBackend* Sdl2Backend::Create(std::string* error)
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     // Window surfaces in plain memory: no GL context for each window.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Before SDL opens the display: SDL puts back the handler it found when
+    // it closes the display again, which is when the errors of its last
+    // requests come in.
+    x11_tolerate_errors();
 
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::string message = "cannot open a display";

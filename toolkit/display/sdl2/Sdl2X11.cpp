@@ -3,6 +3,8 @@
 #if PELMOR_SDL2_XLIB
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
+#include <cstdio>
 #endif
 
 namespace BPrivate::Sdl2
@@ -38,6 +40,27 @@ bool x11_query_pointer(void* display, int* x, int* y, unsigned* buttons)
     return true;
 }
 
+namespace
+{
+
+int tolerant_error_handler(Display* display, XErrorEvent* error)
+{
+    if (error->error_code == BadWindow && error->request_code == X_SendEvent)
+        return 0;
+    char text[160];
+    XGetErrorText(display, error->error_code, text, sizeof(text));
+    fprintf(stderr, "X error: %s (request %d.%d, resource 0x%lx)\n", text, int(error->request_code),
+            int(error->minor_code), error->resourceid);
+    return 0;
+}
+
+} // namespace
+
+void x11_tolerate_errors()
+{
+    XSetErrorHandler(tolerant_error_handler);
+}
+
 #else
 
 void* x11_display(SDL_Window*)
@@ -49,6 +72,8 @@ bool x11_query_pointer(void*, int*, int*, unsigned*)
 {
     return false;
 }
+
+void x11_tolerate_errors() {}
 
 #endif
 

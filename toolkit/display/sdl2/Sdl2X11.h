@@ -16,4 +16,13 @@ void* x11_display(SDL_Window* window);
 // bit 2 middle), straight from the X server.
 bool x11_query_pointer(void* display, int* x, int* y, unsigned* buttons);
 
+// Makes X protocol errors survivable. Xlib's default ends the program on
+// any of them, and SDL causes one on its own: it wakes its waiting thread
+// with an event sent over a second connection to the window it waits on,
+// which may be destroyed over the first connection before the server reads
+// the event (the two connections are not ordered). That error is ignored;
+// any other is reported on stderr, and the program goes on. Call it before
+// SDL opens the display: SDL keeps the handler it finds and puts it back.
+void x11_tolerate_errors();
+
 } // namespace BPrivate::Sdl2
