@@ -13,6 +13,24 @@ namespace
 
 const int16 kDefaultEncoding = B_MS_WINDOWS_CONVERSION;
 
+// Whether `encoding` turns every ASCII byte into itself, as most sets do;
+// found out once per thread and encoding by converting them all.
+bool keeps_ascii(int16 encoding)
+{
+    thread_local int16 known = -1;
+    thread_local bool keeps = false;
+    if (known == encoding && encoding != -1)
+        return keeps;
+    char ascii[127];
+    for (int i = 0; i < 127; i++)
+        ascii[i] = char(i + 1);
+    char utf8[LINE_MAX_UTF8 + 1];
+    size_t length = line_to_utf8(encoding, ascii, sizeof(ascii), utf8);
+    keeps = length == sizeof(ascii) && memcmp(utf8, ascii, sizeof(ascii)) == 0;
+    known = encoding;
+    return keeps;
+}
+
 } // namespace
 
 bool LineSplitter::Take(const char** data, const char* end)
@@ -98,29 +116,6 @@ size_t line_to_utf8(int16 encoding, const char* raw, size_t length, char* out)
     out[outLength] = '\0';
     return size_t(outLength);
 }
-
-namespace
-{
-
-// Whether `encoding` turns every ASCII byte into itself, as most sets do;
-// found out once per thread and encoding by converting them all.
-bool keeps_ascii(int16 encoding)
-{
-    thread_local int16 known = -1;
-    thread_local bool keeps = false;
-    if (known == encoding && encoding != -1)
-        return keeps;
-    char ascii[127];
-    for (int i = 0; i < 127; i++)
-        ascii[i] = char(i + 1);
-    char utf8[LINE_MAX_UTF8 + 1];
-    size_t length = line_to_utf8(encoding, ascii, sizeof(ascii), utf8);
-    keeps = length == sizeof(ascii) && memcmp(utf8, ascii, sizeof(ascii)) == 0;
-    known = encoding;
-    return keeps;
-}
-
-} // namespace
 
 char* utf8_line(const LineSplitter& splitter, int16 encoding, char* out, size_t* length)
 {

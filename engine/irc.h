@@ -95,8 +95,6 @@ public:
     irc& operator=(const irc&) = delete;
 
 private:
-    // The same with the line's length known (the reader's lines).
-    void msg_from_srv(const char* line, size_t length);
     // Parses and posts a line in a buffer of the caller's, which it changes:
     // it ends the parts of a line that starts with ':' (nothing else looks
     // at such a line afterwards: server_spec wants "PING" at its start).

@@ -11,7 +11,6 @@
 #include "ByteScan.h"
 #include "DebugTarget.h"
 #include "IrcCodes.h"
-#include "d_string.h"
 
 namespace
 {
@@ -36,12 +35,8 @@ __attribute__((noinline)) void copy_line(char* work, const char* line, size_t le
 
 void irc::msg_from_srv(const char* line)
 {
-    msg_from_srv(line, strnlen(line, IRC_LINE_SIZE - 1));
-}
-
-void irc::msg_from_srv(const char* line, size_t length)
-{
     char work[IRC_LINE_SIZE];
+    size_t length = strnlen(line, sizeof(work) - 1);
     copy_line(work, line, length);
     post_srv(work, length);
 }

@@ -374,9 +374,7 @@ status_t BMessage::AddDataInAnyCase(const char* name, type_code type, const void
         return B_BAD_VALUE;
     const uint8* bytes = static_cast<const uint8*>(data);
     size_t size = size_t(numBytes);
-    // Strings are most of what is added: checked here without a call.
-    if (type == B_STRING_TYPE ? size == 0 || bytes[size - 1] != '\0'
-                              : !valid_value(type, bytes, size, 0))
+    if (!valid_value(type, bytes, size, 0))
         return B_BAD_VALUE;
     if (kMaxBlock - fSize < kRecordName + nameLength + 1 + 4 + size)
         return B_NO_MEMORY;

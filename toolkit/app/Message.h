@@ -294,19 +294,21 @@ private:
     char fInline[kInlineBytes];
 };
 
-// Adds a string field the message does not have yet, when the block has
-// room for it at its end and neither name nor value lies within it; false,
-// having changed nothing, in every other case.
+// Adds a string or fixed-size field the message does not have yet, when the
+// block has room for it at its end and neither name nor value lies within
+// it; false, having changed nothing, in every other case.
 inline bool BMessage::AppendNew(const char* name, type_code type, const void* data,
                                 ssize_t numBytes, bool isFixedSize)
 {
     using namespace message_layout;
-    if (type != B_STRING_TYPE || name == nullptr || data == nullptr || numBytes <= 0)
+    if (name == nullptr || data == nullptr || numBytes <= 0)
         return false;
     const size_t nameLength = __builtin_strlen(name);
     const size_t size = size_t(numBytes);
-    if (nameLength == 0 || nameLength > B_FIELD_NAME_LENGTH ||
-        static_cast<const char*>(data)[size - 1] != '\0')
+    if (nameLength == 0 || nameLength > B_FIELD_NAME_LENGTH)
+        return false;
+    if (type == B_STRING_TYPE ? static_cast<const char*>(data)[size - 1] != '\0'
+                              : fixed_type_size(type) != size)
         return false;
     const size_t recordSize = kRecordName + nameLength + 1 + 4 + size;
     if (fCapacity - fSize < recordSize || Owns(name) || Owns(data))

@@ -406,4 +406,14 @@ TEST(Message, LiteralNamesAlikeInLengthAndFirstLetter)
     EXPECT_EQ(m.AddData("code", B_STRING_TYPE, nullptr, 2, false), B_BAD_VALUE);
     EXPECT_EQ(m.ChangeCount(), changes);
     EXPECT_EQ(m.CountNames(B_ANY_TYPE), 2);
+
+    // Numbers of a fixed size take the same path.
+    const int16 first = 433, second = -1;
+    ASSERT_EQ(m.AddData("cide", B_INT16_TYPE, &first, sizeof(first)), B_OK);
+    ASSERT_EQ(m.AddData("cide", B_INT16_TYPE, &second, sizeof(second)), B_OK);
+    EXPECT_EQ(m.AddData("cide", B_INT16_TYPE, &first, 4), B_BAD_VALUE);
+    int16 number;
+    ASSERT_EQ(m.FindInt16("cide", 1, &number), B_OK);
+    EXPECT_EQ(number, -1);
+    EXPECT_EQ(m.CountNames(B_ANY_TYPE), 3);
 }
