@@ -5,6 +5,10 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <tmmintrin.h>
+#define HAVE_SSSE3_PATH 1
+#endif
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -125,7 +129,58 @@ struct SingleByteTable {
     int32 reverseCount = 0;
     // Bytes below 0x80 are ASCII, as in every set we use but checked.
     bool asciiSame = false;
+    // The longest run of high bytes whose characters follow each other and
+    // take two bytes in UTF-8 (a set's main alphabet: Cyrillic in CP1251,
+    // Latin-1 in ISO-8859-1): such text converts sixteen bytes at a time
+    // when the processor can shuffle bytes.
+    bool runUsable = false;
+    uint8 runFirst = 0;
+    uint8 runLast = 0;
+    uint16 runOffset = 0; // code point minus byte, within the run
 };
+
+// The code point a table entry holds, for entries of one to three bytes.
+uint32 entry_code_point(const uint8* bytes, uint8 length)
+{
+    if (length == 1)
+        return bytes[0];
+    if (length == 2)
+        return uint32(bytes[0] & 0x1F) << 6 | (bytes[1] & 0x3F);
+    return uint32(bytes[0] & 0x0F) << 12 | uint32(bytes[1] & 0x3F) << 6 | (bytes[2] & 0x3F);
+}
+
+void find_two_byte_run(SingleByteTable& table)
+{
+    int32 bestFirst = 0;
+    int32 bestLength = 0;
+    for (int32 first = 0x80; first < 0x100;) {
+        const auto& start = table.forward[first];
+        if (start.length != 2) {
+            first++;
+            continue;
+        }
+        const int32 offset = int32(entry_code_point(start.bytes, 2)) - first;
+        int32 last = first;
+        while (last + 1 < 0x100 && table.forward[last + 1].length == 2 &&
+               int32(entry_code_point(table.forward[last + 1].bytes, 2)) - (last + 1) == offset)
+            last++;
+        if (last - first + 1 > bestLength) {
+            bestFirst = first;
+            bestLength = last - first + 1;
+        }
+        first = last + 1;
+    }
+    // A short run is not worth the blocks that stop at a byte outside it.
+    if (bestLength < 16)
+        return;
+    table.runFirst = uint8(bestFirst);
+    table.runLast = uint8(bestFirst + bestLength - 1);
+    table.runOffset =
+        uint16(entry_code_point(table.forward[bestFirst].bytes, 2) - uint32(bestFirst));
+#ifdef HAVE_SSSE3_PATH
+    table.runUsable = table.asciiSame && __builtin_cpu_supports("ssse3");
+#endif
+}
 
 void build_table(SingleByteTable& table, const char* iconvName)
 {
@@ -170,6 +225,7 @@ void build_table(SingleByteTable& table, const char* iconvName)
     // Stable, so that if a set maps two bytes to one character the lower
     // byte wins, as it does for ASCII.
     std::stable_sort(table.reverse, table.reverse + table.reverseCount);
+    find_two_byte_run(table);
     table.ready = true;
 }
 
@@ -196,11 +252,182 @@ bool eight_ascii(const uint8* p)
     return (word & 0x8080808080808080ull) == 0;
 }
 
+// One character by the table, stored as a four-byte word of which the
+// character's length counts.
+inline void table_char(const SingleByteTable& table, uint8 byte, uint8 substitute, uint8* dst,
+                       int32& out)
+{
+    const auto& entry = table.forward[byte];
+    uint32 word;
+    memcpy(&word, entry.bytes, 4);
+    int32 length = entry.length;
+    if (__builtin_expect(length == 0, 0)) { // a byte with no character
+        word = substitute;
+        length = 1;
+    }
+    memcpy(dst + out, &word, 4);
+    out += length;
+}
+
+#ifdef HAVE_SSSE3_PATH
+// For each pattern of which of eight 16-bit lanes hold an ASCII byte (bit
+// set) or a two-byte character, the shuffle that packs the bytes kept: the
+// low byte of an ASCII lane, both bytes of the others; and how many bytes
+// that keeps (from a table: not every processor that shuffles counts bits).
+struct PackShuffles {
+    alignas(16) uint8 index[256][16];
+    uint8 kept[256];
+    constexpr PackShuffles() : index(), kept()
+    {
+        for (int32 mask = 0; mask < 256; mask++) {
+            int32 at = 0;
+            for (int32 lane = 0; lane < 8; lane++) {
+                index[mask][at++] = uint8(2 * lane);
+                if ((mask >> lane & 1) == 0)
+                    index[mask][at++] = uint8(2 * lane + 1);
+            }
+            kept[mask] = uint8(at);
+            while (at < 16)
+                index[mask][at++] = 0x80;
+        }
+    }
+};
+constexpr PackShuffles kPackShuffles;
+
+// Eight characters, widened to 16-bit lanes, to UTF-8 at dst; returns the
+// bytes that count (sixteen are stored).
+__attribute__((target("ssse3"))) inline int32 pack_eight(__m128i lanes, uint32 asciiMask,
+                                                         __m128i offset, uint8* dst)
+{
+    const __m128i twoByte = _mm_cmpgt_epi16(lanes, _mm_set1_epi16(0x7F));
+    const __m128i codePoint = _mm_add_epi16(lanes, _mm_and_si128(twoByte, offset));
+    // Under U+0800: the lead byte is 0xC0 and the top five bits, the second
+    // 0x80 and the low six; in memory the lead comes first.
+    const __m128i lead = _mm_or_si128(_mm_srli_epi16(codePoint, 6), _mm_set1_epi16(0xC0));
+    const __m128i trail =
+        _mm_or_si128(_mm_and_si128(codePoint, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
+    const __m128i pair = _mm_or_si128(lead, _mm_slli_epi16(trail, 8));
+    const __m128i merged =
+        _mm_or_si128(_mm_and_si128(twoByte, pair), _mm_andnot_si128(twoByte, lanes));
+    const __m128i shuffle =
+        _mm_load_si128(reinterpret_cast<const __m128i*>(kPackShuffles.index[asciiMask]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_shuffle_epi8(merged, shuffle));
+    return kPackShuffles.kept[asciiMask];
+}
+
+// Sixteen bytes, each ASCII or in the table's run (`asciiMask` marks the
+// ASCII ones), to UTF-8 at dst; returns the bytes that count. Stores up to
+// 16 bytes past those.
+__attribute__((target("ssse3"))) inline int32 pack_sixteen(__m128i block, uint32 asciiMask,
+                                                           __m128i offset, uint8* dst)
+{
+    if (asciiMask == 0xFFFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), block);
+        return 16;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const int32 low = pack_eight(_mm_unpacklo_epi8(block, zero), asciiMask & 0xFF, offset, dst);
+    return low + pack_eight(_mm_unpackhi_epi8(block, zero), asciiMask >> 8, offset, dst + low);
+}
+
+// Text of ASCII and the table's run, sixteen bytes at a time; a byte
+// outside them goes by the table. Advances in and out as far as it gets:
+// to the end, or to where the caller's exact loop must go on.
+__attribute__((target("ssse3"))) void run_to_utf8(const SingleByteTable& table, const uint8* src,
+                                                  int32 srcLen, uint8* dst, int32 dstLen,
+                                                  uint8 substitute, int32& inOut, int32& outOut)
+{
+    int32 in = inOut;
+    int32 out = outOut;
+    // Signed compares: high bytes are the negative ones.
+    const __m128i first = _mm_set1_epi8(int8(table.runFirst));
+    const __m128i last = _mm_set1_epi8(int8(table.runLast));
+    const __m128i offset = _mm_set1_epi16(int16(table.runOffset));
+    // Outside the run or ASCII: a mask of such bytes; ASCII: its mask.
+    auto classify = [&](__m128i block, uint32& asciiMask) {
+        const __m128i ascii = _mm_cmpgt_epi8(block, _mm_set1_epi8(-1));
+        const __m128i outside =
+            _mm_or_si128(_mm_cmplt_epi8(block, first), _mm_cmpgt_epi8(block, last));
+        asciiMask = uint32(_mm_movemask_epi8(ascii));
+        return uint32(_mm_movemask_epi8(_mm_andnot_si128(ascii, outside)));
+    };
+    // A step keeps at least what it reads and stores at most 16 bytes past
+    // that (a byte by the table: 3 past its 1 to 3). The loop leaves at
+    // least 8 bytes of input and room for what they give, which overwrite
+    // those when the rest goes by the table, and the tail below writes
+    // whole bytes only.
+    while (srcLen - in >= 24 && dstLen - out >= 64) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + in));
+        uint32 asciiMask;
+        const uint32 outside = classify(block, asciiMask);
+        if (outside != 0) {
+            // Up to and including the first byte outside, by the table.
+            const int32 stop = in + __builtin_ctz(outside) + 1;
+            while (in < stop)
+                table_char(table, src[in++], substitute, dst, out);
+            continue;
+        }
+        out += pack_sixteen(block, asciiMask, offset, dst + out);
+        in += 16;
+    }
+    // The last bytes (fewer than 24 when room did not stop the loop), as
+    // blocks padded with NULs, converted aside and copied exactly.
+    const int32 left = srcLen - in;
+    if (left > 0 && left <= 32 && srcLen >= 16) {
+        // Loaded so that the block ends where the input does, then shifted
+        // down: read from a buffer, the block would wait for the bytes just
+        // written there.
+        alignas(16) static constexpr uint8 kShift[32] = {
+            0,    1,    2,    3,    4,    5,    6,    7,    8,    9,    10,
+            11,   12,   13,   14,   15,   0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+            0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
+        const int32 partial = (left - 1) % 16 + 1;
+        const __m128i end = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + srcLen - 16));
+        const __m128i shift =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(kShift + 16 - partial));
+        __m128i blocks[2];
+        int32 count = 0;
+        if (left > 16)
+            blocks[count++] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + in));
+        blocks[count++] = _mm_shuffle_epi8(end, shift);
+        uint8 converted[64 + 16];
+        int32 length = 0;
+        for (int32 i = 0; i < count; i++) {
+            uint32 asciiMask;
+            if (classify(blocks[i], asciiMask) != 0) {
+                length = -1;
+                break;
+            }
+            length += pack_sixteen(blocks[i], asciiMask, offset, converted + length);
+        }
+        // Each NUL of the padding gave one byte, at the end.
+        const int32 padding = 16 - partial;
+        if (length >= 0 && length - padding <= dstLen - out) {
+            memcpy(dst + out, converted, size_t(length - padding));
+            out += length - padding;
+            in = srcLen;
+        }
+    }
+    inOut = in;
+    outOut = out;
+}
+#endif
+
 void table_to_utf8(const SingleByteTable& table, const uint8* src, int32 srcLen, uint8* dst,
                    int32 dstLen, uint8 substitute, int32& consumed, int32& written)
 {
     int32 in = 0;
     int32 out = 0;
+#ifdef HAVE_SSSE3_PATH
+    if (table.runUsable) {
+        run_to_utf8(table, src, srcLen, dst, dstLen, substitute, in, out);
+        if (in == srcLen) {
+            consumed = in;
+            written = out;
+            return;
+        }
+    }
+#endif
     // Fast loop: stores whole blocks and four bytes per character, keeping
     // as many as the text has, with no branch on a character's length.
     // What lands past the end kept is overwritten by what follows: the loop
@@ -242,18 +469,7 @@ void table_to_utf8(const SingleByteTable& table, const uint8* src, int32 srcLen,
         // a stretch of ASCII comes: words and the blanks between them in
         // one loop, four characters a turn (the loop's bounds leave room and
         // input for four).
-        auto one = [&] {
-            const auto& entry = table.forward[src[in++]];
-            uint32 word;
-            memcpy(&word, entry.bytes, 4);
-            int32 length = entry.length;
-            if (__builtin_expect(length == 0, 0)) { // a byte with no character
-                word = substitute;
-                length = 1;
-            }
-            memcpy(dst + out, &word, 4);
-            out += length;
-        };
+        auto one = [&] { table_char(table, src[in++], substitute, dst, out); };
         do {
             one();
             one();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -291,5 +292,53 @@ TEST(TextEncodingTest, SingleByteSetsWriteNothingPastTheEndAtAnyInputLength)
         ASSERT_EQ(roomy.consumed, int32(length));
         const Result exact = to_utf8(B_MS_WINDOWS_1251_CONVERSION, in, int32(expected.size()));
         ASSERT_EQ(exact.out, expected) << length;
+    }
+}
+
+// Long text goes sixteen bytes at a time where it can (ASCII and a set's
+// main alphabet) and by the table elsewhere; wherever the blocks stop and
+// however the text ends, the result must be that of converting each byte
+// alone, and nothing may be written past the end reported.
+TEST(TextEncodingTest, SingleByteSetsConvertLongTextAsEachByteAlone)
+{
+    const uint32 codes[] = {B_ISO1_CONVERSION,       B_ISO2_CONVERSION,
+                            B_ISO5_CONVERSION,       B_ISO7_CONVERSION,
+                            B_MAC_ROMAN_CONVERSION,  B_MS_WINDOWS_CONVERSION,
+                            B_KOI8R_CONVERSION,      B_MS_WINDOWS_1251_CONVERSION,
+                            B_MS_DOS_866_CONVERSION, B_MS_DOS_CONVERSION};
+    std::mt19937 random(20261208);
+    for (uint32 code : codes) {
+        std::string alone[256];
+        for (int byte = 0; byte < 256; byte++)
+            alone[byte] = to_utf8(code, std::string(1, char(byte)), 8).out;
+        for (int round = 0; round < 300; round++) {
+            // Mostly letters of one half of the table, with blanks, and now
+            // and then any byte at all.
+            const int low = round % 3 == 0 ? 0x80 : 0xC0;
+            const int rare = 1 + round % 20;
+            std::string text;
+            const size_t length = random() % 90;
+            for (size_t i = 0; i < length; i++) {
+                const uint32 pick = random() % 32;
+                text += pick == 0                     ? ' '
+                        : pick < 4                    ? char('a' + random() % 26)
+                        : pick < uint32(4 + rare / 4) ? char(random() % 256)
+                                                      : char(low + random() % (256 - low));
+            }
+            std::string expected;
+            for (char c : text)
+                expected += alone[uint8(c)];
+            SCOPED_TRACE(testing::Message() << "code " << code << ", round " << round);
+            const Result roomy = to_utf8(code, text, 1024);
+            ASSERT_EQ(roomy.out, expected);
+            ASSERT_EQ(roomy.consumed, int32(text.size()));
+            const Result exact = to_utf8(code, text, int32(expected.size()));
+            ASSERT_EQ(exact.out, expected);
+            // Short of room: a whole number of characters, as far as they go.
+            const int32 room = int32(expected.size()) * 2 / 3;
+            const Result cut = to_utf8(code, text, room);
+            ASSERT_EQ(cut.out, expected.substr(0, cut.out.size()));
+            ASSERT_GE(int32(cut.out.size()), room - 2);
+        }
     }
 }
