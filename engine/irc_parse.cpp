@@ -31,6 +31,18 @@ __attribute__((noinline)) void copy_line(char* work, const char* line, size_t le
     work[length] = '\0';
 }
 
+// The command read as a number, as atoi would, kept within int range and
+// then cut to 16 bits. Replies are three digits, read directly.
+int16 command_number(const char* command, size_t length)
+{
+    if (length == 3 && unsigned(command[0] - '0') < 10 && unsigned(command[1] - '0') < 10 &&
+        unsigned(command[2] - '0') < 10)
+        return int16((command[0] - '0') * 100 + (command[1] - '0') * 10 + (command[2] - '0'));
+    long number = strtol(command, nullptr, 10);
+    number = std::max<long>(std::min<long>(number, INT_MAX), INT_MIN);
+    return int16(number);
+}
+
 } // namespace
 
 void irc::msg_from_srv(const char* line)
@@ -119,11 +131,11 @@ bool irc::server_msg(char* line, size_t length, BMessage* message)
     } else {
         size_t nickLength;
         const char* nick = cur_nick(&nickLength);
-        if (paramsLength >= nickLength && memcmp(params, nick, nickLength) == 0) {
-            // The command read as a number, as atoi would, kept within range.
-            long number = strtol(command, nullptr, 10);
-            number = std::max<long>(std::min<long>(number, INT_MAX), INT_MIN);
-            const int16 code = int16(number);
+        // Most lines name a channel or start with ':'; the first byte
+        // settles those without a call.
+        if (paramsLength >= nickLength && (nickLength == 0 || params[0] == nick[0]) &&
+            memcmp(params, nick, nickLength) == 0) {
+            const int16 code = command_number(command, commandLength);
             message->AddData("code", B_INT16_TYPE, &code, sizeof(code));
         }
     }

@@ -100,6 +100,14 @@ TEST_F(Parse, BeforeTheFirstNickEveryNonChatLineHasACode)
     EXPECT_EQ(parse(*engine, ":ann!u PRIVMSG #x :hi\n").code, -1);
     // A command that is not a number, or a huge one, never misbehaves.
     EXPECT_EQ(parse(*engine, ":srv 99999999999999999999 x\n").code, int16(INT_MAX));
+    // Read as atoi reads, whatever the length: digits up to the first other byte.
+    const std::pair<const char*, int16> numbers[] = {
+        {"999", 999}, {"000", 0},    {"9a9", 9}, {"12:", 12}, {"1/2", 1}, {"+12", 12},
+        {"-01", -1},  {"0433", 433}, {"43", 43}, {"4", 4},    {"x43", 0}, {"70000", int16(70000)},
+    };
+    for (const auto& [command, code] : numbers)
+        EXPECT_EQ(parse(*engine, (std::string(":srv ") + command + " x\n").c_str()).code, code)
+            << command;
 }
 
 TEST_F(Parse, ANewNicknameOfAnotherLengthTakesEffectOnTheNextLine)
