@@ -60,11 +60,6 @@ Prefs::~Prefs()
     delete m_default_msg;
 }
 
-BMessage* Prefs::GetMsg()
-{
-    return m_msg;
-}
-
 void Prefs::MakeDefault()
 {
     m_default_msg->AddString("nick", "be_user");

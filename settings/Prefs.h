@@ -34,7 +34,8 @@ public:
 
     // Never null, and the same message for the store's whole life. Not
     // locked: callers Lock() around every use.
-    BMessage* GetMsg();
+    // Inline: the engine asks for every server line.
+    BMessage* GetMsg() { return m_msg; }
 
     status_t LoadPrefs();
     status_t StorePrefs();
