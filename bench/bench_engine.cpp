@@ -477,7 +477,9 @@ void BM_EngineFunctions(benchmark::State& state)
                     char* text =
                         utf8_line(splitter, app_encoding(B_MS_WINDOWS_CONVERSION), line, &length);
                     BMessage message(MSG_IRC);
-                    parsed += engine.parse_own(text, length, &message) ? 1 : 0;
+                    parsed += engine.parse_own(text, length, &message, text == splitter.PlainLine())
+                                  ? 1
+                                  : 0;
                     engine.server_spec(text);
                     splitter.Reset();
                     lines++;

@@ -78,62 +78,66 @@ inline const char* find_either(const char* p, const char* end, char a, char b)
 #endif
 }
 
-// find_either, also telling whether a byte of 0x80 or above lies before
-// the match (or anywhere, when there is none).
-inline const char* find_either_noting_high(const char* p, const char* end, char a, char b,
-                                           bool* high)
+// find_either, also telling whether a byte that is not plain ASCII (0x80
+// or above, or 0x01, which marks CTCP) lies before the match (or anywhere,
+// when there is none).
+inline const char* find_either_noting_special(const char* p, const char* end, char a, char b,
+                                              bool* special)
 {
 #ifdef __SSE2__
     const __m128i va = _mm_set1_epi8(a);
     const __m128i vb = _mm_set1_epi8(b);
+    const __m128i marker = _mm_set1_epi8(0x01);
     const char* begin = p;
     uint32_t seen = 0;
-    // The matches and the high bytes of sixteen bytes at `at`, both shifted
-    // right by `skip` (bytes already looked at).
+    // The matches and the special bytes of sixteen bytes at `at`, both
+    // shifted right by `skip` (bytes already looked at). A marker byte gets
+    // its top bit set, so that one mask covers both kinds.
     auto look = [&](const char* at, uint32_t skip, uint32_t* matches) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         *matches = uint32_t(_mm_movemask_epi8(
                        _mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb)))) >>
                    skip;
-        return uint32_t(_mm_movemask_epi8(block)) >> skip;
+        return uint32_t(_mm_movemask_epi8(_mm_or_si128(block, _mm_cmpeq_epi8(block, marker)))) >>
+               skip;
     };
     // Only the bytes before the first match count.
-    auto found = [&](const char* at, uint32_t matches, uint32_t highs) {
+    auto found = [&](const char* at, uint32_t matches, uint32_t specials) {
         const uint32_t index = uint32_t(__builtin_ctz(matches));
-        *high = (seen | (highs & ((1u << index) - 1))) != 0;
+        *special = (seen | (specials & ((1u << index) - 1))) != 0;
         return at + index;
     };
     while (end - p >= 16) {
         uint32_t matches;
-        const uint32_t highs = look(p, 0, &matches);
+        const uint32_t specials = look(p, 0, &matches);
         if (matches != 0)
-            return found(p, matches, highs);
-        seen |= highs;
+            return found(p, matches, specials);
+        seen |= specials;
         p += 16;
     }
     if (p < end && end - begin >= 16) {
         uint32_t matches;
-        const uint32_t highs = look(end - 16, uint32_t(16 - (end - p)), &matches);
+        const uint32_t specials = look(end - 16, uint32_t(16 - (end - p)), &matches);
         if (matches != 0)
-            return found(p, matches, highs);
-        seen |= highs;
+            return found(p, matches, specials);
+        seen |= specials;
         p = end;
     }
     for (; p < end; p++) {
         if (*p == a || *p == b)
             break;
-        seen |= static_cast<unsigned char>(*p) & 0x80;
+        seen |= (static_cast<unsigned char>(*p) & 0x80) | (*p == 0x01);
     }
-    *high = seen != 0;
+    *special = seen != 0;
     return p < end ? p : nullptr;
 #else
-    unsigned char any = 0;
+    bool any = false;
     for (; p < end; p++) {
         if (*p == a || *p == b)
             break;
-        any |= static_cast<unsigned char>(*p);
+        any |= (static_cast<unsigned char>(*p) & 0x80) != 0 || *p == 0x01;
     }
-    *high = (any & 0x80) != 0;
+    *special = any;
     return p < end ? p : nullptr;
 #endif
 }

@@ -62,7 +62,7 @@ bool LineSplitter::Take(const char** data, const char* end)
     fLine[fCount] = '\0';
     fView = fLine;
     fViewLength = fCount;
-    fAscii = nullptr;
+    fPlain = nullptr;
     *data = p;
     return complete;
 }
@@ -74,19 +74,19 @@ bool LineSplitter::Next(char** data, char* end)
         // At the start of a line: a whole line ahead, with its LF where
         // Take would not have cut it, is taken where it lies.
         const char* limit = p + std::min(size_t(end - p), size_t(LINE_MAX_RAW));
-        bool high;
-        const char* hit = byte_scan::find_either_noting_high(p, limit, '\n', '\0', &high);
+        bool special;
+        const char* hit = byte_scan::find_either_noting_special(p, limit, '\n', '\0', &special);
         if (hit != nullptr && *hit == '\n') {
             char* lf = p + (hit - p);
             char* last = lf;
-            fAscii = nullptr;
+            fPlain = nullptr;
             if (lf > p && lf[-1] == '\r') {
                 lf[-1] = '\n';
                 last = lf - 1;
                 // The LF's own place is free for the NUL.
-                if (!high) {
+                if (!special) {
                     *lf = '\0';
-                    fAscii = p;
+                    fPlain = p;
                 }
             }
             fView = p;
@@ -119,7 +119,7 @@ size_t line_to_utf8(int16 encoding, const char* raw, size_t length, char* out)
 
 char* utf8_line(const LineSplitter& splitter, int16 encoding, char* out, size_t* length)
 {
-    char* ascii = splitter.AsciiLine();
+    char* ascii = splitter.PlainLine();
     if (ascii != nullptr && keeps_ascii(encoding)) {
         *length = splitter.Length();
         return ascii;

@@ -8,8 +8,9 @@
 // server's line is read as the next line. The line is then converted to
 // UTF-8 whole, into a buffer big enough for any 511 bytes to grow into.
 // Most lines need neither copy nor conversion: one that lies whole in the
-// receive block stays there, and if it is ASCII ended by CR LF in a set that
-// keeps ASCII as it is, it is used there as it is.
+// receive block stays there, and if it is plain ASCII (without the CTCP
+// marker, which the parser then need not look for) ended by CR LF in a set
+// that keeps ASCII as it is, it is used there as it is.
 //
 // Writing: a line's body (everything before its trailing LFs) loses every
 // CR, and any LF inside it becomes a blank, so one line stays one line on
@@ -43,22 +44,23 @@ public:
         fCount = 0;
         fView = fLine;
         fViewLength = 0;
-        fAscii = nullptr;
+        fPlain = nullptr;
     }
     // The line so far: Length() bytes, ending in LF when complete and not
     // cut; NUL-terminated unless Next found it in place.
     const char* Line() const { return fView; }
     size_t Length() const { return fViewLength; }
-    // A line Next found in place that is all ASCII and ended in CR LF, NUL-
+    // A line Next found in place that is plain ASCII (no byte of 0x80 or
+    // above, and no 0x01, the CTCP marker) and ended in CR LF, NUL-
     // terminated there (where its LF was); nullptr for any other.
-    char* AsciiLine() const { return fAscii; }
+    char* PlainLine() const { return fPlain; }
 
 private:
     char fLine[LINE_MAX_RAW + 1] = {};
     size_t fCount = 0;
     const char* fView = fLine;
     size_t fViewLength = 0;
-    char* fAscii = nullptr;
+    char* fPlain = nullptr;
 };
 
 // Converts a raw line from `encoding` to UTF-8 into `out` (at least
@@ -67,9 +69,9 @@ private:
 size_t line_to_utf8(int16 encoding, const char* raw, size_t length, char* out);
 
 // The complete line `splitter` holds, in UTF-8 and NUL-terminated: where
-// it lies when it is ASCII that `encoding` keeps as it is (the usual case,
-// no copy), else converted into `out` (at least LINE_MAX_UTF8 + 1 bytes).
-// `*length` is its length.
+// it lies when it is a plain line (PlainLine()) that `encoding` keeps as it
+// is (the usual case, no copy), else converted into `out` (at least
+// LINE_MAX_UTF8 + 1 bytes). `*length` is its length.
 char* utf8_line(const LineSplitter& splitter, int16 encoding, char* out, size_t* length);
 
 // Builds the bytes to send for `line` in `encoding` into `wire` (at least

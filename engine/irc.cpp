@@ -232,9 +232,10 @@ int32 irc::net_irc_thread()
                     break;
                 char* text;
                 size_t length;
-                if (!read_line(line, &text, &length))
+                bool plain;
+                if (!read_line(line, &text, &length, &plain))
                     break;
-                post_srv(text, length);
+                post_srv(text, length, plain);
                 server_spec(text);
             }
         }
@@ -393,14 +394,15 @@ bool irc::readln(char* line)
 {
     char* text;
     size_t length;
-    if (!read_line(line, &text, &length))
+    bool plain;
+    if (!read_line(line, &text, &length, &plain))
         return false;
     if (text != line)
         memcpy(line, text, length + 1);
     return true;
 }
 
-bool irc::read_line(char* buffer, char** line, size_t* length)
+bool irc::read_line(char* buffer, char** line, size_t* length, bool* plain)
 {
     m_splitter.Reset();
     for (;;) {
@@ -413,6 +415,7 @@ bool irc::read_line(char* buffer, char** line, size_t* length)
             break;
     }
     *line = utf8_line(m_splitter, current_encoding(), buffer, length);
+    *plain = *line == m_splitter.PlainLine();
     return true;
 }
 

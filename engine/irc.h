@@ -60,8 +60,10 @@ public:
     // post (a CTCP query it answered, a line without a command).
     bool parse_srv(const char* line, BMessage* message);
     // The same on a line of known length in a buffer of the caller's, which
-    // it changes: the network thread's way, without a copy.
-    bool parse_own(char* line, size_t length, BMessage* message);
+    // it changes: the network thread's way, without a copy. `plain`: the
+    // caller knows the line holds no CTCP marker (LineSplitter::PlainLine),
+    // so it is not searched for one.
+    bool parse_own(char* line, size_t length, BMessage* message, bool plain = false);
     bool extract_msg(char* line, char** prefix, char** command, char** params);
     bool server_msg(char* line, BMessage* message);
     bool server_spec(const char* line);
@@ -98,15 +100,15 @@ private:
     // Parses and posts a line in a buffer of the caller's, which it changes:
     // it ends the parts of a line that starts with ':' (nothing else looks
     // at such a line afterwards: server_spec wants "PING" at its start).
-    void post_srv(char* line, size_t length);
-    bool server_msg(char* line, size_t length, BMessage* message);
+    void post_srv(char* line, size_t length, bool plain);
+    bool server_msg(char* line, size_t length, BMessage* message, bool plain);
     bool split_line(char* line, size_t length, char** prefix, char** command, char** params);
     // get_cur_nick with its length.
     const char* cur_nick(size_t* length) const;
     // readln without the copy: `*line` is the line where it lies in the
     // receive block, or `buffer` holding it converted; valid until the next
-    // read.
-    bool read_line(char* buffer, char** line, size_t* length);
+    // read. `*plain` when it is a plain line (see parse_own).
+    bool read_line(char* buffer, char** line, size_t* length, bool* plain);
 
     bool resolve(struct sockaddr_in* address);
     bool connect_socket();

@@ -50,13 +50,13 @@ void irc::msg_from_srv(const char* line)
     char work[IRC_LINE_SIZE];
     size_t length = strnlen(line, sizeof(work) - 1);
     copy_line(work, line, length);
-    post_srv(work, length);
+    post_srv(work, length, false);
 }
 
-void irc::post_srv(char* line, size_t length)
+void irc::post_srv(char* line, size_t length, bool plain)
 {
     BMessage message(MSG_IRC);
-    if (parse_own(line, length, &message))
+    if (parse_own(line, length, &message, plain))
         m_looper->PostMessage(&message);
 }
 
@@ -68,14 +68,14 @@ bool irc::parse_srv(const char* line, BMessage* message)
     return parse_own(work, length, message);
 }
 
-bool irc::parse_own(char* line, size_t length, BMessage* message)
+bool irc::parse_own(char* line, size_t length, BMessage* message, bool plain)
 {
     if (g_debug.IsSet()) {
         BMessage debug(MSG_DBG);
         debug.AddString("debug", line);
         g_debug.Post(&debug);
     }
-    return server_msg(line, length, message);
+    return server_msg(line, length, message, plain);
 }
 
 bool irc::extract_msg(char* line, char** prefix, char** command, char** params)
@@ -104,10 +104,10 @@ bool irc::split_line(char* line, size_t length, char** prefix, char** command, c
 
 bool irc::server_msg(char* line, BMessage* message)
 {
-    return server_msg(line, strlen(line), message);
+    return server_msg(line, strlen(line), message, false);
 }
 
-bool irc::server_msg(char* line, size_t length, BMessage* message)
+bool irc::server_msg(char* line, size_t length, BMessage* message, bool plain)
 {
     char* prefix;
     char* command;
@@ -122,7 +122,7 @@ bool irc::server_msg(char* line, size_t length, BMessage* message)
 
     if (starts_with(command, commandLength, "NOTICE") ||
         starts_with(command, commandLength, "PRIVMSG")) {
-        char* ctcp = byte_scan::find(params, params + paramsLength, 0x01);
+        char* ctcp = plain ? nullptr : byte_scan::find(params, params + paramsLength, 0x01);
         if (ctcp != nullptr) {
             if (reply_ctcp(command, prefix, ctcp))
                 return false;

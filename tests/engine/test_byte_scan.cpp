@@ -64,33 +64,36 @@ TEST(ByteScan, MatchesBytesAboveAsciiAndNul)
     EXPECT_EQ(byte_scan::find(mutableBegin, mutableBegin + text.size(), 'x'), mutableBegin + 9);
 }
 
-// Whether a byte of 0x80 or above comes before the match, exactly: at
-// every place of the high byte and the match, from every start.
-TEST(ByteScan, TellsExactlyWhetherAHighByteComesBeforeTheMatch)
+// Whether a byte of 0x80 or above, or the CTCP marker 0x01, comes before
+// the match, exactly: at every place of that byte and the match, from every
+// start.
+TEST(ByteScan, TellsExactlyWhetherASpecialByteComesBeforeTheMatch)
 {
-    for (size_t size = 0; size <= 40; size++) {
-        for (size_t match = 0; match <= size; match++) {
-            for (size_t highAt = 0; highAt <= size; highAt++) {
-                std::unique_ptr<char[]> buffer(new char[size == 0 ? 1 : size]);
-                for (size_t i = 0; i < size; i++)
-                    buffer[i] = char('a' + i % 7);
-                if (highAt < size)
-                    buffer[highAt] = '\xC0';
-                if (match < size)
-                    buffer[match] = '\n';
-                const char* end = buffer.get() + size;
-                for (size_t start = 0; start <= size; start++) {
-                    const char* p = buffer.get() + start;
-                    const char* expected = reference(p, end, '\n', '\0');
-                    bool expectedHigh = false;
-                    for (const char* q = p; q < (expected != nullptr ? expected : end); q++)
-                        expectedHigh |= (static_cast<unsigned char>(*q) & 0x80) != 0;
-                    bool high = !expectedHigh;
-                    EXPECT_EQ(byte_scan::find_either_noting_high(p, end, '\n', '\0', &high),
-                              expected)
-                        << size << " " << match << " " << highAt << " " << start;
-                    EXPECT_EQ(high, expectedHigh)
-                        << size << " " << match << " " << highAt << " " << start;
+    for (char specialByte : {'\xC0', '\x01'}) {
+        for (size_t size = 0; size <= 40; size++) {
+            for (size_t match = 0; match <= size; match++) {
+                for (size_t highAt = 0; highAt <= size; highAt++) {
+                    std::unique_ptr<char[]> buffer(new char[size == 0 ? 1 : size]);
+                    for (size_t i = 0; i < size; i++)
+                        buffer[i] = char('a' + i % 7);
+                    if (highAt < size)
+                        buffer[highAt] = specialByte;
+                    if (match < size)
+                        buffer[match] = '\n';
+                    const char* end = buffer.get() + size;
+                    for (size_t start = 0; start <= size; start++) {
+                        const char* p = buffer.get() + start;
+                        const char* expected = reference(p, end, '\n', '\0');
+                        bool expectedHigh = false;
+                        for (const char* q = p; q < (expected != nullptr ? expected : end); q++)
+                            expectedHigh |= (static_cast<unsigned char>(*q) & 0x80) != 0 || *q == 1;
+                        bool high = !expectedHigh;
+                        EXPECT_EQ(byte_scan::find_either_noting_special(p, end, '\n', '\0', &high),
+                                  expected)
+                            << size << " " << match << " " << highAt << " " << start;
+                        EXPECT_EQ(high, expectedHigh)
+                            << size << " " << match << " " << highAt << " " << start;
+                    }
                 }
             }
         }

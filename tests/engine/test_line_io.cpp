@@ -36,9 +36,10 @@ std::vector<Taken> take_all(std::string bytes, int16 encoding)
 
 } // namespace
 
-// Only an ASCII line ended by CR LF is used where it lies; every other kind
-// is converted, and all of them read the same as the copying path would.
-TEST(LineReader, AsciiLinesEndedByCrLfStayInPlaceTheRestAreConverted)
+// Only a plain ASCII line ended by CR LF is used where it lies; every other
+// kind is converted (a CTCP query too: the parser must look for its
+// marker), and all of them read the same as the copying path would.
+TEST(LineReader, PlainLinesEndedByCrLfStayInPlaceTheRestAreConverted)
 {
     using namespace std::string_literals;
     const auto lines = take_all("PING :a\r\n"
@@ -46,9 +47,10 @@ TEST(LineReader, AsciiLinesEndedByCrLfStayInPlaceTheRestAreConverted)
                                 "lf only\n"
                                 "\r\n"
                                 "nul\0inside\r\n"
-                                "done\r\n"s,
+                                "done\r\n"
+                                ":a!b PRIVMSG me :\x01VERSION\x01\r\n"s,
                                 B_MS_WINDOWS_1251_CONVERSION);
-    ASSERT_EQ(lines.size(), 6u);
+    ASSERT_EQ(lines.size(), 7u);
     EXPECT_EQ(lines[0].text, "PING :a\n");
     EXPECT_TRUE(lines[0].inPlace);
     EXPECT_EQ(lines[1].text, "\xD0\x9F\xD1\x80\xD0\xB8\n");
@@ -60,6 +62,8 @@ TEST(LineReader, AsciiLinesEndedByCrLfStayInPlaceTheRestAreConverted)
     EXPECT_FALSE(lines[4].inPlace);
     EXPECT_EQ(lines[5].text, "done\n");
     EXPECT_TRUE(lines[5].inPlace);
+    EXPECT_EQ(lines[6].text, ":a!b PRIVMSG me :\x01VERSION\x01\n");
+    EXPECT_FALSE(lines[6].inPlace) << "a CTCP marker";
 }
 
 // The reader's rules one byte at a time: LF ends a line (a CR before it
