@@ -101,6 +101,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (converted > size_t(LINE_MAX_UTF8) || strlen(text) != converted ||
                 converted != referenceLength || memcmp(text, reference, converted) != 0)
                 abort();
+            // The parser skips its CTCP search on a plain line: it must hold
+            // neither the marker nor a byte of another set.
+            if (text == splitter.PlainLine()) {
+                for (size_t i = 0; i < converted; i++)
+                    if (text[i] == 0x01 || (static_cast<unsigned char>(text[i]) & 0x80) != 0)
+                        abort();
+            }
             kept += length;
             splitter.Reset();
         }
