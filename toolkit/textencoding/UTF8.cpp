@@ -139,32 +139,24 @@ struct SingleByteTable {
     uint16 runOffset = 0; // code point minus byte, within the run
 };
 
-// The code point a table entry holds, for entries of one to three bytes.
-uint32 entry_code_point(const uint8* bytes, uint8 length)
-{
-    if (length == 1)
-        return bytes[0];
-    if (length == 2)
-        return uint32(bytes[0] & 0x1F) << 6 | (bytes[1] & 0x3F);
-    return uint32(bytes[0] & 0x0F) << 12 | uint32(bytes[1] & 0x3F) << 6 | (bytes[2] & 0x3F);
-}
-
 void find_two_byte_run(SingleByteTable& table)
 {
+    // Code point minus byte for each high byte of two UTF-8 bytes; other
+    // bytes get a value no code point gives, so they end every run.
+    const int32 kNoRun = -0x10000;
+    int32 offset[0x100];
+    for (int32 byte = 0x80; byte < 0x100; byte++) {
+        const auto& entry = table.forward[byte];
+        offset[byte] =
+            entry.length == 2 ? int32(decode_utf8(entry.bytes, 2).codePoint) - byte : kNoRun;
+    }
     int32 bestFirst = 0;
     int32 bestLength = 0;
     for (int32 first = 0x80; first < 0x100;) {
-        const auto& start = table.forward[first];
-        if (start.length != 2) {
-            first++;
-            continue;
-        }
-        const int32 offset = int32(entry_code_point(start.bytes, 2)) - first;
         int32 last = first;
-        while (last + 1 < 0x100 && table.forward[last + 1].length == 2 &&
-               int32(entry_code_point(table.forward[last + 1].bytes, 2)) - (last + 1) == offset)
+        while (last + 1 < 0x100 && offset[last + 1] == offset[first])
             last++;
-        if (last - first + 1 > bestLength) {
+        if (offset[first] != kNoRun && last - first + 1 > bestLength) {
             bestFirst = first;
             bestLength = last - first + 1;
         }
@@ -175,8 +167,7 @@ void find_two_byte_run(SingleByteTable& table)
         return;
     table.runFirst = uint8(bestFirst);
     table.runLast = uint8(bestFirst + bestLength - 1);
-    table.runOffset =
-        uint16(entry_code_point(table.forward[bestFirst].bytes, 2) - uint32(bestFirst));
+    table.runOffset = uint16(offset[bestFirst]);
 #ifdef HAVE_SSSE3_PATH
     table.runUsable = table.asciiSame && __builtin_cpu_supports("ssse3");
 #endif
