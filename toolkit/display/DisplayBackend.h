@@ -38,7 +38,10 @@ struct NativeEvent {
 
     // Pointer events: the position in the window's content, in pixels, and
     // on the screen; the buttons held after the event (bit 0 primary, bit 1
-    // secondary, bit 2 tertiary); the click count of a press.
+    // secondary, bit 2 tertiary); the most clicks a press may count as (the
+    // server counts them itself, with the desktop's time and distance, and
+    // takes the smaller; a backend that leaves it to the server says
+    // INT32_MAX).
     float x = 0, y = 0;
     float screenX = 0, screenY = 0;
     uint32 buttons = 0;
@@ -63,6 +66,16 @@ class EventSink
 public:
     virtual ~EventSink();
     virtual void HandleEvent(const NativeEvent& event) = 0;
+};
+
+// The pointer's look over a window.
+enum class CursorShape { kArrow, kIBeam };
+
+// What the desktop says about double clicks: the longest time between two
+// presses (microseconds) and how far apart they may be (pixels).
+struct ClickSettings {
+    bigtime_t time = 400000;
+    int32 distance = 4;
 };
 
 struct WindowSpec {
@@ -109,6 +122,15 @@ public:
 
     virtual std::string ClipboardText() = 0;
     virtual void SetClipboardText(const std::string& text) = 0;
+    // The X primary selection: the text selected last, anywhere.
+    virtual std::string PrimaryText() = 0;
+    virtual void SetPrimaryText(const std::string& text) = 0;
+
+    // The shape of the pointer while it is over our windows.
+    virtual void SetCursor(CursorShape shape) = 0;
+    // The desktop's double-click time and distance (defaults where it does
+    // not say).
+    virtual ClickSettings DoubleClickSettings() = 0;
 };
 
 // The backends the toolkit has. Each returns null and says why in `error`

@@ -1,6 +1,7 @@
 #include "DisplayServer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include <AppDefs.h>
@@ -294,6 +295,40 @@ void DisplayServer::SetClipboardText(const std::string& text)
     call_on_main_thread([&] { fBackend->SetClipboardText(text); });
 }
 
+std::string DisplayServer::PrimaryText()
+{
+    std::string text;
+    call_on_main_thread([&] { text = fBackend->PrimaryText(); });
+    return text;
+}
+
+void DisplayServer::SetPrimaryText(const std::string& text)
+{
+    Request([this, text] { fBackend->SetPrimaryText(text); });
+}
+
+void DisplayServer::SetCursor(int32 id, CursorShape shape)
+{
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        Window* window = Find(id);
+        if (window == nullptr || window->cursor == shape)
+            return;
+        window->cursor = shape;
+    }
+    Request([this, id] {
+        if (id == fPointerWindow)
+            ShowCursorOf(id);
+    });
+}
+
+void DisplayServer::SetPopupPassThrough(int32 id, BRect screen)
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    if (Window* window = Find(id))
+        window->passThrough = screen;
+}
+
 uint32 DisplayServer::Modifiers() const
 {
     std::lock_guard<std::mutex> lock(fLock);
@@ -435,6 +470,51 @@ void DisplayServer::SetActive(int32 id)
     }
 }
 
+void DisplayServer::ShowCursorOf(int32 id)
+{
+    CursorShape shape = CursorShape::kArrow;
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        if (const Window* window = Find(id))
+            shape = window->cursor;
+    }
+    fBackend->SetCursor(shape);
+}
+
+int32 DisplayServer::CountClicks(const NativeEvent& event, uint32 button)
+{
+    ClickSettings settings = fBackend->DoubleClickSettings();
+    bigtime_t now = system_time();
+    BPoint where(event.screenX, event.screenY);
+    const Press& last = fLastPress;
+    int32 clicks = 1;
+    if (last.window == event.window && last.button == button && now - last.when <= settings.time &&
+        std::fabs(where.x - last.where.x) <= float(settings.distance) &&
+        std::fabs(where.y - last.where.y) <= float(settings.distance))
+        clicks = last.clicks + 1;
+    clicks = std::min(clicks, std::max<int32>(event.clicks, 1));
+    fLastPress = Press{event.window, button, now, where, clicks};
+    return clicks;
+}
+
+bool DisplayServer::DismissPopups(BPoint where)
+{
+    std::vector<BMessenger> popups;
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        for (int32 id : fPopups) {
+            if (const Window* window = Find(id))
+                popups.push_back(window->messenger);
+        }
+    }
+    for (BMessenger& popup : popups) {
+        BMessage dismiss(kPopupDismiss);
+        dismiss.AddPoint("screen_where", where);
+        popup.SendMessage(&dismiss);
+    }
+    return !popups.empty();
+}
+
 // While a modal-app window shows, only it and pop-up menus take input.
 bool DisplayServer::AcceptsInput(int32 id) const
 {
@@ -454,13 +534,24 @@ void DisplayServer::HandleEvent(const NativeEvent& event)
 {
     bool accepts;
     bool popup = false;
+    bool passThrough = false;
     int32 modal = 0;
+    uint32 buttonsBefore;
+    bool pointerEvent =
+        event.type == NativeEvent::MOUSE_DOWN || event.type == NativeEvent::MOUSE_UP ||
+        event.type == NativeEvent::MOUSE_MOVED || event.type == NativeEvent::MOUSE_WHEEL;
     {
         std::lock_guard<std::mutex> lock(fLock);
-        if (event.type == NativeEvent::MOUSE_DOWN || event.type == NativeEvent::MOUSE_UP ||
-            event.type == NativeEvent::MOUSE_MOVED || event.type == NativeEvent::MOUSE_WHEEL) {
+        buttonsBefore = fButtons;
+        if (pointerEvent) {
             fPointer.Set(event.screenX, event.screenY);
             fButtons = event.buttons;
+        }
+        for (int32 id : fPopups) {
+            const Window* shown = Find(id);
+            if (shown != nullptr &&
+                shown->passThrough.Contains(BPoint(event.screenX, event.screenY)))
+                passThrough = true;
         }
         if (event.type <= NativeEvent::KEY_UP)
             fModifiers = event.modifiers;
@@ -471,6 +562,25 @@ void DisplayServer::HandleEvent(const NativeEvent& event)
             if (w.visible && w.features.modalApp)
                 modal = id;
         }
+    }
+
+    if (pointerEvent && event.window != fPointerWindow) {
+        fPointerWindow = event.window;
+        ShowCursorOf(event.window);
+    }
+    // A press outside the open menus closes them and goes no further, nor
+    // do its drag and release: the click was spent on closing.
+    if (event.type == NativeEvent::MOUSE_DOWN && !popup && !passThrough &&
+        DismissPopups(BPoint(event.screenX, event.screenY))) {
+        fSwallowing = true;
+        return;
+    }
+    if (fSwallowing &&
+        (event.type == NativeEvent::MOUSE_UP || event.type == NativeEvent::MOUSE_MOVED)) {
+        if (event.buttons == 0)
+            fSwallowing = false;
+        if (event.type == NativeEvent::MOUSE_UP || event.buttons != 0)
+            return;
     }
 
     BMessage message;
@@ -501,8 +611,12 @@ void DisplayServer::HandleEvent(const NativeEvent& event)
         message.AddPoint("screen_where", BPoint(event.screenX, event.screenY));
         message.AddInt32("buttons", int32(event.buttons));
         message.AddInt32("modifiers", int32(event.modifiers));
-        if (event.type == NativeEvent::MOUSE_DOWN)
-            message.AddInt32("clicks", event.clicks);
+        if (event.type == NativeEvent::MOUSE_DOWN) {
+            uint32 button = event.buttons & ~buttonsBefore;
+            if (button == 0)
+                button = event.buttons;
+            message.AddInt32("clicks", CountClicks(event, button));
+        }
         break;
     case NativeEvent::MOUSE_WHEEL:
         if (!accepts)
@@ -548,6 +662,10 @@ void DisplayServer::HandleEvent(const NativeEvent& event)
     case NativeEvent::WINDOW_FOCUS:
         if (event.active && !popup)
             SetActive(event.window);
+        // The user went to another window or application: open menus
+        // close, as they would on a press there.
+        if (!event.active && !popup)
+            DismissPopups(BPoint(event.screenX, event.screenY));
         return;
     case NativeEvent::WINDOW_MOVED: {
         std::lock_guard<std::mutex> lock(fLock);

@@ -30,6 +30,11 @@ class BLooper;
 namespace BPrivate
 {
 
+// Told to every shown pop-up when the user acts outside them: a press
+// outside every pop-up ("screen_where"), which no window gets, or the
+// keyboard going to another window or application. Menus close on it.
+enum : uint32 { kPopupDismiss = '_PDM' };
+
 struct WindowFeatures {
     std::string title;
     BRect frame; // content, screen coordinates
@@ -69,6 +74,15 @@ public:
     BRect ScreenFrame(BPoint near) const;
     std::string ClipboardText();
     void SetClipboardText(const std::string& text);
+    // The primary selection; setting it does not wait.
+    std::string PrimaryText();
+    void SetPrimaryText(const std::string& text);
+    // The pointer's shape while it is over the window.
+    void SetCursor(int32 id, CursorShape shape);
+    // While this pop-up shows, presses in `screen` still reach the window
+    // under them (a menu bar switching between its menus); elsewhere
+    // outside the pop-ups they close it.
+    void SetPopupPassThrough(int32 id, BRect screen);
     // The modifier keys held at the last input event.
     uint32 Modifiers() const;
     // Whether a modal-app window is shown (input then goes to it only).
@@ -100,6 +114,16 @@ private:
         std::vector<uint8> frame;
         int32 frameWidth = 0, frameHeight = 0;
         bool framePending = false;
+        CursorShape cursor = CursorShape::kArrow;
+        BRect passThrough; // pop-ups: see SetPopupPassThrough
+    };
+
+    struct Press {
+        int32 window = 0;
+        uint32 button = 0;
+        bigtime_t when = 0;
+        BPoint where; // screen
+        int32 clicks = 0;
     };
 
     explicit DisplayServer(DisplayBackend* backend);
@@ -111,6 +135,13 @@ private:
     void PresentPending();
     void Post(int32 id, BMessage* message, bool toFocus = false);
     void SetActive(int32 id);
+    // How many clicks the press counts as: the previous press's count and
+    // one, when it was of the same button in the same window, lately and
+    // nearby; never more than the backend says.
+    int32 CountClicks(const NativeEvent& event, uint32 button);
+    // Closes the shown pop-ups; true when there were any.
+    bool DismissPopups(BPoint where);
+    void ShowCursorOf(int32 id);
     bool AcceptsInput(int32 id) const; // under fLock
     Window* Find(int32 id);
     const Window* Find(int32 id) const;
@@ -128,6 +159,10 @@ private:
     uint32 fModifiers = 0;
     int32 fPressWindow = 0;     // the window that took the press being held
     std::vector<int32> fPopups; // shown pop-ups, the latest last
+    // Main thread only.
+    Press fLastPress;
+    bool fSwallowing = false; // a press closed the pop-ups: its release and drag go nowhere
+    int32 fPointerWindow = 0; // the window whose cursor shows
 };
 
 } // namespace BPrivate

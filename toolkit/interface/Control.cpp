@@ -35,6 +35,11 @@ void BControl::MessageReceived(BMessage* message)
     BView::MessageReceived(message);
 }
 
+bool BControl::_AcceptsNavigation() const
+{
+    return fEnabled && BView::_AcceptsNavigation();
+}
+
 void BControl::MakeFocus(bool focus)
 {
     if (focus == IsFocus())

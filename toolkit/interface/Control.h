@@ -32,6 +32,8 @@ public:
     void SetValueNoUpdate(int32 value) { fValue = value; }
     virtual void SetEnabled(bool enabled);
     bool IsEnabled() const { return fEnabled; }
+    // Disabled controls are passed over by Tab.
+    bool _AcceptsNavigation() const override;
 
     status_t Invoke(BMessage* message = nullptr) override;
 

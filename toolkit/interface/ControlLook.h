@@ -20,7 +20,17 @@ extern const rgb_color kTextColor;      // black
 extern const rgb_color kDisabledText;   // (128, 128, 128)
 extern const rgb_color kFieldColor;     // white, behind editable text
 extern const rgb_color kSelectionColor; // behind selected text and rows
-extern const rgb_color kFocusColor;     // the focus mark
+// Behind a selection in a view that does not have the keyboard.
+extern const rgb_color kInactiveSelectionColor;
+extern const rgb_color kFocusColor; // the focus mark
+
+// The colour behind a selection in `view`: paler unless the view has the
+// keyboard in the active window.
+rgb_color selection_color(const BView* view);
+
+// `color`, darkened (or lightened) as far as needed to read on
+// `background`: a contrast of at least 4.5 to 1, as for body text.
+rgb_color readable_on(rgb_color color, rgb_color background);
 
 // A one-pixel bevel on the rectangle's edges; the dark lines start one
 // pixel in, so that the two never overwrite each other's first pixel.

@@ -28,6 +28,22 @@ enum {
     B_FUNCTION_KEY = 0x10,
 };
 
+// The "key" of a B_FUNCTION_KEY press: which function key it was.
+enum {
+    B_F1_KEY = 0x02,
+    B_F2_KEY = 0x03,
+    B_F3_KEY = 0x04,
+    B_F4_KEY = 0x05,
+    B_F5_KEY = 0x06,
+    B_F6_KEY = 0x07,
+    B_F7_KEY = 0x08,
+    B_F8_KEY = 0x09,
+    B_F9_KEY = 0x0a,
+    B_F10_KEY = 0x0b,
+    B_F11_KEY = 0x0c,
+    B_F12_KEY = 0x0d,
+};
+
 // Modifier keys. On Linux the Ctrl key is the Command key.
 enum {
     B_SHIFT_KEY = 0x00000001,

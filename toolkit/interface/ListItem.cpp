@@ -74,11 +74,12 @@ void BStringItem::DrawItem(BView* owner, BRect frame, bool complete)
     if (owner == nullptr)
         return;
     rgb_color high = owner->HighColor();
+    rgb_color selection = selection_color(owner);
     if (IsSelected() || complete) {
         rgb_color back = owner->ViewColor();
         if (back == B_TRANSPARENT_COLOR)
             back = owner->LowColor();
-        owner->SetHighColor(IsSelected() ? kSelectionColor : back);
+        owner->SetHighColor(IsSelected() ? selection : back);
         owner->FillRect(frame);
     }
     if (!fText.empty()) {
@@ -88,7 +89,8 @@ void BStringItem::DrawItem(BView* owner, BRect frame, bool complete)
         float room = frame.Height() + 1 - std::ceil(metrics.ascent + metrics.descent);
         float baseline =
             frame.top + std::floor(std::max(room, 0.0f) / 2) + std::ceil(metrics.ascent);
-        owner->SetHighColor(IsEnabled() ? high : kDisabledText);
+        rgb_color text = IsEnabled() ? high : kDisabledText;
+        owner->SetHighColor(IsSelected() ? readable_on(text, selection) : text);
         owner->DrawString(fText.c_str(), BPoint(frame.left + kTextInset, baseline));
     }
     owner->SetHighColor(high);

@@ -100,10 +100,8 @@ void BListView::TargetedByScrollView(BScrollView*)
 
 void BListView::MakeFocus(bool focus)
 {
+    // The window marks the focus on the scroll view's frame.
     BView::MakeFocus(focus);
-    auto* scrollView = dynamic_cast<BScrollView*>(Parent());
-    if (scrollView != nullptr && scrollView->Target() == this)
-        scrollView->SetBorderHighlighted(focus);
 }
 
 void BListView::SetFont(const BFont* font, uint32 mask)

@@ -206,6 +206,27 @@ void BMenuBar::MessageReceived(BMessage* message)
     case kMenuEnded:
         Invalidate();
         return;
+    case kMenuKeyboardOpen: {
+        // Asked of the main thread before the menus' lock is taken.
+        BRect screen = screen_frame(ConvertToScreen(Bounds().LeftBottom()));
+        Guard guard(menu_lock());
+        std::shared_ptr<MenuTracking> tracking = fTracking;
+        if (tracking && !tracking->done) {
+            tracking->End(nullptr);
+            Invalidate();
+            return;
+        }
+        if (!fLayoutValid)
+            LayoutItems();
+        for (size_t i = 0; i < fItems.size(); i++) {
+            BMenuItem* item = fItems[i];
+            if (item->fSubmenu != nullptr && IsChoosable(item)) {
+                OpenItem(int32(i), true, screen);
+                return;
+            }
+        }
+        return;
+    }
     case kMenuSwitch: {
         int32 direction = 0;
         message->FindInt32("direction", &direction);

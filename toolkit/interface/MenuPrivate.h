@@ -10,10 +10,11 @@
 // they tell each other what to do by messages, and everything they share is
 // guarded by menu_lock(). BPopUpMenu::Go waits on the tracking's condition.
 //
-// Presses and releases outside the menu windows: a menu bar or menu field
-// sees those in its own window through a message filter; the first open
-// menu's window also polls the pointer, for windows that are busy (the one
-// that waits in Go) or a drag whose events go to the window that took the
+// Presses outside the menu windows: the display server closes the menus
+// on a press anywhere else (it tells the menu windows, and the press goes
+// to no window), except on the menu bar or field that opened them, whose
+// own window sees those presses. The first open menu's window also polls
+// the pointer, for a drag whose events go to the window that took the
 // press.
 
 #include <condition_variable>
@@ -42,14 +43,15 @@ std::vector<MenuWindow*>& menu_window_pool();
 
 // Private messages of the menu classes.
 enum : uint32 {
-    kMenuOpen = '_MOP',     // to a MenuWindow: "frame" (screen), "poll"
-    kMenuClose = '_MCL',    // to a MenuWindow
-    kMenuPointer = '_MPT',  // to a MenuWindow: "where" (screen), from the poller
-    kMenuChanged = '_MUP',  // to a menu, bar or field: items changed
-    kMenuEnded = '_MTE',    // to the bar or field that opened a menu
-    kMenuSwitch = '_MSW',   // to a bar: "direction", from the arrow keys
-    kMenuShortcut = '_MSC', // to a bar: "key", "modifiers"
-    kMenuAdopt = '_MAD',    // to a MenuWindow from the pool: show fMenu from now on
+    kMenuOpen = '_MOP',         // to a MenuWindow: "frame" (screen), "poll"
+    kMenuClose = '_MCL',        // to a MenuWindow
+    kMenuPointer = '_MPT',      // to a MenuWindow: "where" (screen), from the poller
+    kMenuChanged = '_MUP',      // to a menu, bar or field: items changed
+    kMenuEnded = '_MTE',        // to the bar or field that opened a menu
+    kMenuSwitch = '_MSW',       // to a bar: "direction", from the arrow keys
+    kMenuShortcut = '_MSC',     // to a bar: "key", "modifiers"
+    kMenuAdopt = '_MAD',        // to a MenuWindow from the pool: show fMenu from now on
+    kMenuKeyboardOpen = '_MKO', // to a bar: F10, open the first menu or close the open one
 };
 
 struct MenuTracking : std::enable_shared_from_this<MenuTracking> {

@@ -160,6 +160,8 @@ void MenuTracking::OpenMenu(BMenu* menu, BPoint where, size_t level)
     BMessage show(kMenuOpen);
     show.AddRect("frame", frame);
     show.AddBool("poll", level == 0);
+    // Presses on the bar or field that opened the menus are theirs.
+    show.AddRect("pass_through", level == 0 ? openerFrame : BRect());
     menu->fMenuWindow->PostMessage(&show);
 }
 
@@ -347,10 +349,13 @@ void MenuWindow::MessageReceived(BMessage* message)
 {
     switch (message->what) {
     case kMenuOpen: {
-        BRect frame;
+        BRect frame, passThrough;
         bool poll = false;
         message->FindRect("frame", &frame);
         message->FindBool("poll", &poll);
+        message->FindRect("pass_through", &passThrough);
+        if (DisplayServer* server = DisplayServer::Get())
+            server->SetPopupPassThrough(_ServerId(), passThrough);
         {
             Guard guard(menu_lock());
             if (fMenu == nullptr || !frame.IsValid())
@@ -382,6 +387,14 @@ void MenuWindow::MessageReceived(BMessage* message)
         if (!IsHidden())
             Hide();
         return;
+    case kPopupDismiss: {
+        // The user pressed elsewhere or left for another window.
+        Guard guard(menu_lock());
+        std::shared_ptr<MenuTracking> tracking = fMenu != nullptr ? fMenu->fTracking : nullptr;
+        if (tracking && !tracking->done)
+            tracking->End(nullptr);
+        return;
+    }
     case kMenuPointer: {
         BPoint where;
         if (message->FindPoint("where", &where) != B_OK)

@@ -55,6 +55,13 @@ public:
         BTextView::KeyDown(bytes, numBytes);
     }
 
+    // The control's flags say whether Tab stops here.
+    bool _AcceptsNavigation() const override
+    {
+        return (fControl->Flags() & B_NAVIGABLE) != 0 && fControl->IsEnabled() &&
+               !fControl->IsHidden() && !IsHidden();
+    }
+
     void MakeFocus(bool focus) override
     {
         bool was = IsFocus();
@@ -195,6 +202,11 @@ void BTextControl::MouseDown(BPoint where)
         MakeFocus(true);
     else
         BControl::MouseDown(where);
+}
+
+bool BTextControl::_AcceptsNavigation() const
+{
+    return false; // its field takes the focus
 }
 
 void BTextControl::MakeFocus(bool focus)

@@ -25,6 +25,7 @@ public:
     void MouseDown(BPoint where) override;
     // Focuses the text field.
     void MakeFocus(bool focus = true) override;
+    bool _AcceptsNavigation() const override;
     // A disabled control's field takes no input and is greyed.
     void SetEnabled(bool enabled) override;
 

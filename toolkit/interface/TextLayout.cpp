@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "ControlLook.h"
 #include "FontPrivate.h"
 
 namespace BPrivate
@@ -60,6 +61,10 @@ struct TextLayout::Data {
     bool dirty = true;
     bool antialiased = true;
     PangoLayout* layout = nullptr;
+    // The layout again with its colours made to read on a selection of
+    // `selectedOn`; made while a selection shows, dropped with `layout`.
+    PangoLayout* selected = nullptr;
+    rgb_color selectedOn = {0, 0, 0, 0};
     int32 shownLimit = 0; // the bytes of `shown` laid out
 
     // Copied out of pango once laid out, so that most queries need neither
@@ -80,11 +85,27 @@ struct TextLayout::Data {
 
     ~Data()
     {
-        if (layout != nullptr) {
+        if (layout != nullptr || selected != nullptr) {
             std::lock_guard<std::mutex> lock(text_lock());
-            g_object_unref(layout);
+            DropSelected();
+            if (layout != nullptr)
+                g_object_unref(layout);
         }
     }
+
+    void DropSelected() // with text_lock() held
+    {
+        if (selected != nullptr)
+            g_object_unref(selected);
+        selected = nullptr;
+    }
+
+    // With text_lock() held.
+    PangoLayout* SelectedLayout(rgb_color background);
+    void DrawLines(cairo_t* context, PangoLayout* which, rgb_color textColor, float x, float y,
+                   double clipTop, double clipBottom) const;
+    // Adds the rectangles behind [start, end) of `shown` to the path.
+    void SelectionPath(cairo_t* context, float x, float y, int32 start, int32 end) const;
 
     int32 ToShown(int32 offset) const
     {
@@ -145,6 +166,7 @@ struct TextLayout::Data {
 
 void TextLayout::Data::LayOut()
 {
+    DropSelected();
     bool wantAntialiasing = is_antialiased(font);
     if (layout != nullptr && antialiased != wantAntialiasing) {
         g_object_unref(layout);
@@ -243,6 +265,7 @@ void TextLayout::Compact()
     if (fData == nullptr || fData->layout == nullptr)
         return;
     std::lock_guard<std::mutex> lock(text_lock());
+    fData->DropSelected();
     g_object_unref(fData->layout);
     fData->layout = nullptr;
 }
@@ -398,6 +421,85 @@ BPoint TextLayout::PointAt(int32 offset, float* lineHeight) const
     return BPoint(pixels(cursor.x), info.top);
 }
 
+void TextLayout::Data::DrawLines(cairo_t* context, PangoLayout* which, rgb_color textColor, float x,
+                                 float y, double clipTop, double clipBottom) const
+{
+    // Solid, whatever the alpha says.
+    cairo_set_source_rgb(context, textColor.red / 255.0, textColor.green / 255.0,
+                         textColor.blue / 255.0);
+    GSList* pangoLines = pango_layout_get_lines_readonly(which);
+    for (const Line& line : lines) {
+        if (pangoLines == nullptr)
+            break;
+        double top = y + line.top;
+        if (top < clipBottom && top + line.height > clipTop) {
+            cairo_move_to(context, x + line.left, y + line.baseline);
+            pango_cairo_show_layout_line(context, static_cast<PangoLayoutLine*>(pangoLines->data));
+        }
+        pangoLines = pangoLines->next;
+    }
+    cairo_new_path(context);
+}
+
+void TextLayout::Data::SelectionPath(cairo_t* context, float x, float y, int32 start,
+                                     int32 end) const
+{
+    GSList* pangoLines = pango_layout_get_lines_readonly(layout);
+    for (size_t i = 0; i < lines.size() && pangoLines != nullptr;
+         i++, pangoLines = pangoLines->next) {
+        const Line& line = lines[i];
+        if (line.start >= end || line.end < start)
+            continue;
+        // A selection that starts where a line ends holds that line's
+        // newline, unless the line only wrapped there.
+        if (line.end == start && i + 1 < lines.size() && lines[i + 1].start == line.end)
+            continue;
+        PangoLayoutLine* pangoLine = static_cast<PangoLayoutLine*>(pangoLines->data);
+        int* ranges = nullptr;
+        int count = 0;
+        pango_layout_line_get_x_ranges(pangoLine, std::max(start, line.start), end, &ranges,
+                                       &count);
+        for (int r = 0; r < count; r++) {
+            cairo_rectangle(context, x + pixels(ranges[2 * r]), y + line.top,
+                            pixels(ranges[2 * r + 1] - ranges[2 * r]), line.height);
+        }
+        g_free(ranges);
+    }
+}
+
+PangoLayout* TextLayout::Data::SelectedLayout(rgb_color background)
+{
+    if (selected != nullptr && memcmp(&selectedOn, &background, sizeof(background)) == 0)
+        return selected;
+    DropSelected();
+    selected = pango_layout_copy(layout);
+    selectedOn = background;
+    PangoAttrList* attributes = pango_layout_get_attributes(layout);
+    if (attributes != nullptr) {
+        PangoAttrList* readable = pango_attr_list_copy(attributes);
+        // The filter keeps every attribute; it is only the way to visit
+        // each one and change its colour in place.
+        pango_attr_list_filter(
+            readable,
+            [](PangoAttribute* attribute, gpointer on) -> gboolean {
+                if (attribute->klass->type == PANGO_ATTR_FOREGROUND) {
+                    PangoColor& c = reinterpret_cast<PangoAttrColor*>(attribute)->color;
+                    rgb_color value = {uint8(c.red / 257), uint8(c.green / 257),
+                                       uint8(c.blue / 257), 255};
+                    value = readable_on(value, *static_cast<rgb_color*>(on));
+                    c.red = guint16(value.red * 257);
+                    c.green = guint16(value.green * 257);
+                    c.blue = guint16(value.blue * 257);
+                }
+                return FALSE;
+            },
+            &background);
+        pango_layout_set_attributes(selected, readable);
+        pango_attr_list_unref(readable);
+    }
+    return selected;
+}
+
 void TextLayout::Draw(_cairo* context, float x, float y) const
 {
     if (context == nullptr || cairo_status(context) != CAIRO_STATUS_SUCCESS)
@@ -410,24 +512,10 @@ void TextLayout::Draw(_cairo* context, float x, float y) const
     Data* data = _Ready(true);
 
     cairo_save(context);
-    // Solid, whatever the alpha says.
-    cairo_set_source_rgb(context, data->color.red / 255.0, data->color.green / 255.0,
-                         data->color.blue / 255.0);
     {
         std::lock_guard<std::mutex> lock(text_lock());
-        GSList* lines = pango_layout_get_lines_readonly(data->layout);
-        for (const Data::Line& line : data->lines) {
-            if (lines == nullptr)
-                break;
-            double top = y + line.top;
-            if (top < clipBottom && top + line.height > clipTop) {
-                cairo_move_to(context, x + line.left, y + line.baseline);
-                pango_cairo_show_layout_line(context, static_cast<PangoLayoutLine*>(lines->data));
-            }
-            lines = lines->next;
-        }
+        data->DrawLines(context, data->layout, data->color, x, y, clipTop, clipBottom);
     }
-    cairo_new_path(context);
     cairo_restore(context);
 }
 
@@ -447,29 +535,50 @@ void TextLayout::DrawSelection(_cairo* context, float x, float y, int32 from, in
     cairo_set_source_rgb(context, color.red / 255.0, color.green / 255.0, color.blue / 255.0);
     {
         std::lock_guard<std::mutex> lock(text_lock());
-        GSList* lines = pango_layout_get_lines_readonly(data->layout);
-        for (size_t i = 0; i < data->lines.size() && lines != nullptr; i++, lines = lines->next) {
-            const Data::Line& line = data->lines[i];
-            if (line.start >= end || line.end < start)
-                continue;
-            // A selection that starts where a line ends holds that line's
-            // newline, unless the line only wrapped there.
-            if (line.end == start && i + 1 < data->lines.size() &&
-                data->lines[i + 1].start == line.end)
-                continue;
-            PangoLayoutLine* pangoLine = static_cast<PangoLayoutLine*>(lines->data);
-            int* ranges = nullptr;
-            int count = 0;
-            pango_layout_line_get_x_ranges(pangoLine, std::max(start, line.start), end, &ranges,
-                                           &count);
-            for (int r = 0; r < count; r++) {
-                cairo_rectangle(context, x + pixels(ranges[2 * r]), y + line.top,
-                                pixels(ranges[2 * r + 1] - ranges[2 * r]), line.height);
-            }
-            g_free(ranges);
-        }
+        data->SelectionPath(context, x, y, start, end);
     }
     cairo_fill(context);
+    cairo_restore(context);
+}
+
+void TextLayout::DrawSelected(_cairo* context, float x, float y, int32 from, int32 to,
+                              rgb_color color) const
+{
+    if (context == nullptr || cairo_status(context) != CAIRO_STATUS_SUCCESS)
+        return;
+    double clipLeft, clipTop, clipRight, clipBottom;
+    cairo_clip_extents(context, &clipLeft, &clipTop, &clipRight, &clipBottom);
+    if (y + Height() <= clipTop || y >= clipBottom)
+        return;
+    Data* data = _Ready(true);
+    int32 start = data->ClampShown(std::min(from, to));
+    int32 end = data->ClampShown(std::max(from, to));
+    if (start >= end) {
+        Draw(context, x, y);
+        return;
+    }
+
+    std::lock_guard<std::mutex> lock(text_lock());
+    // Outside the selection the text as it is: the selection's shape cut
+    // out of the clip.
+    cairo_save(context);
+    cairo_new_path(context);
+    cairo_rectangle(context, clipLeft, clipTop, clipRight - clipLeft, clipBottom - clipTop);
+    data->SelectionPath(context, x, y, start, end);
+    cairo_set_fill_rule(context, CAIRO_FILL_RULE_EVEN_ODD);
+    cairo_clip(context);
+    data->DrawLines(context, data->layout, data->color, x, y, clipTop, clipBottom);
+    cairo_restore(context);
+
+    // Inside it, the background and the text in readable colours.
+    cairo_save(context);
+    cairo_new_path(context);
+    data->SelectionPath(context, x, y, start, end);
+    cairo_clip_preserve(context);
+    cairo_set_source_rgb(context, color.red / 255.0, color.green / 255.0, color.blue / 255.0);
+    cairo_fill(context);
+    PangoLayout* readable = data->SelectedLayout(color);
+    data->DrawLines(context, readable, readable_on(data->color, color), x, y, clipTop, clipBottom);
     cairo_restore(context);
 }
 

@@ -88,6 +88,11 @@ public:
     void DrawSelection(_cairo* context, float x, float y, int32 from, int32 to,
                        rgb_color color) const;
 
+    // Draws the text over a selection of [from, to) in `color`: its
+    // background, and the selected characters in colours that read on it.
+    void DrawSelected(_cairo* context, float x, float y, int32 from, int32 to,
+                      rgb_color color) const;
+
     // Lets go of pango's copy of the laid-out text (about 11 KB for a
     // 200-byte paragraph wrapped in three lines), keeping the sizes and the
     // line bounds. Drawing, OffsetAt() and PointAt() lay it out again. For

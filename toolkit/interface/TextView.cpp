@@ -11,6 +11,7 @@
 #include <new>
 
 #include "ControlLook.h"
+#include "Cursor.h"
 #include "ScrollBar.h"
 #include "TextViewPrivate.h"
 #include "Window.h"
@@ -156,6 +157,7 @@ void BTextView::Init(BRect textRect)
     fRefreshes = 0;
     SetViewColor(BPrivate::kFieldColor);
     SetLowColor(BPrivate::kFieldColor);
+    SetViewCursor(B_CURSOR_I_BEAM);
 
     Style style = InsertionStyle(0);
     fState->runs.push_back(TextRun{0, style.font, style.color});
@@ -594,6 +596,7 @@ void BTextView::MakeEditable(bool editable)
     fEditable = editable;
     fCaretOn = true;
     InvalidateCaret();
+    SetViewCursor(fEditable || fSelectable ? B_CURSOR_I_BEAM : nullptr);
 }
 
 void BTextView::MakeSelectable(bool selectable)
@@ -603,6 +606,7 @@ void BTextView::MakeSelectable(bool selectable)
     fSelectable = selectable;
     if (!selectable)
         Select(fSelStart, fSelStart);
+    SetViewCursor(fEditable || fSelectable ? B_CURSOR_I_BEAM : nullptr);
 }
 
 void BTextView::SetWordWrap(bool wrap)
@@ -672,7 +676,7 @@ void BTextView::Select(int32 start, int32 finish)
         InvalidateCaret();
     fSelStart = fAnchor = start;
     fSelEnd = fCaret = finish;
-    fCaretOn = true;
+    CaretShown();
     if (fSelStart < fSelEnd)
         InvalidateRange(fSelStart, fSelEnd);
     else
@@ -1108,10 +1112,12 @@ void BTextView::Draw(BRect updateRect)
     int32 first = ParagraphAtY(updateRect.top - fTextRect.top);
     int32 last = ParagraphAtY(updateRect.bottom - fTextRect.top);
     const std::string& text = fState->text;
-    bool caret = fEditable && fCaretOn && fSelStart == fSelEnd && IsFocus() &&
-                 Window() != nullptr && Window()->IsActive();
+    bool focused = IsFocus() && Window() != nullptr && Window()->IsActive();
+    bool caret = fEditable && fCaretOn && fSelStart == fSelEnd && focused;
     BRect caretRect = caret ? CaretRect() : BRect();
     rgb_color caretColor = HighColor();
+    // A selection where the keys do not go is paler.
+    rgb_color selection = focused ? BPrivate::kSelectionColor : BPrivate::kInactiveSelectionColor;
 
     _Draw([&](_cairo* context) {
         auto* cr = reinterpret_cast<cairo_t*>(context);
@@ -1120,22 +1126,24 @@ void BTextView::Draw(BRect updateRect)
             float x = fTextRect.left, y = fTextRect.top + paragraph.top;
             int32 shown = shown_length(text, paragraph.start, paragraph.length);
             int32 from = fSelStart - paragraph.start, to = fSelEnd - paragraph.start;
-            if (fSelStart < fSelEnd && from < paragraph.length && to > 0) {
-                paragraph.layout.DrawSelection(context, x, y, std::max(from, int32(0)),
-                                               std::min(to, shown), BPrivate::kSelectionColor);
-                if (to > shown && shown < paragraph.length && from <= shown) {
-                    // The line end is selected too: a little past the text.
-                    float height = 0;
-                    BPoint end = paragraph.layout.PointAt(shown, &height);
-                    rgb_color color = BPrivate::kSelectionColor;
-                    cairo_set_source_rgb(cr, color.red / 255.0, color.green / 255.0,
-                                         color.blue / 255.0);
-                    cairo_rectangle(cr, x + end.x, y + end.y,
-                                    std::ceil(paragraph.layout.LineHeight(0) / 3), height);
-                    cairo_fill(cr);
-                }
+            bool selected = fSelStart < fSelEnd && from < paragraph.length && to > 0;
+            if (selected && to > shown && shown < paragraph.length && from <= shown) {
+                // The line end is selected too: a little past the text.
+                float height = 0;
+                BPoint end = paragraph.layout.PointAt(shown, &height);
+                cairo_set_source_rgb(cr, selection.red / 255.0, selection.green / 255.0,
+                                     selection.blue / 255.0);
+                cairo_rectangle(cr, x + end.x, y + end.y,
+                                std::ceil(paragraph.layout.LineHeight(0) / 3), height);
+                cairo_fill(cr);
             }
-            paragraph.layout.Draw(context, x, y);
+            if (selected) {
+                // Selected text in colours that read on the selection.
+                paragraph.layout.DrawSelected(context, x, y, std::max(from, int32(0)),
+                                              std::min(to, shown), selection);
+            } else {
+                paragraph.layout.Draw(context, x, y);
+            }
         }
         if (caret) {
             cairo_set_source_rgb(cr, caretColor.red / 255.0, caretColor.green / 255.0,

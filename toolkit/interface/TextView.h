@@ -55,9 +55,6 @@ public:
     void FrameResized(float newWidth, float newHeight) override;
     void MakeFocus(bool focus = true) override;
     void WindowActivated(bool active) override;
-    // The caret blinks with the window's pulse when the view's flags ask
-    // for it (B_PULSE_NEEDED); otherwise it stays on.
-    void Pulse() override;
     // Also B_CUT, B_COPY, B_PASTE, B_SELECT_ALL and the wheel.
     void MessageReceived(BMessage* message) override;
 
@@ -142,6 +139,11 @@ public:
     int64 _LayoutCount() const { return fLayoutCount; }
     // Draws every run in the disabled text colour.
     void _SetDimmed(bool dimmed);
+    // The caret blinks while the view is the focus of the active window
+    // and nothing is selected (the window times it).
+    bool _CaretBlinks() const override;
+    void _BlinkCaret(bool on) override;
+    bool _AcceptsNavigation() const override;
 
 protected:
     // Every insertion and deletion goes through these; a subclass may
@@ -197,6 +199,11 @@ private:
     void Copy();
     void Cut();
     void Paste();
+    // The caret shows at once and blinks again from now.
+    void CaretShown();
+    // What the user selected becomes the primary selection.
+    void OfferPrimary();
+    void PastePrimary(BPoint where);
     uint32 CurrentModifiers() const;
     bool HandleCommandKey(char key);
     void HandleNavigationKey(char key, uint32 modifiers);

@@ -60,7 +60,7 @@ void BTextView::MoveCaret(int32 offset, bool extend)
     fSelEnd = end;
     fAnchor = anchor;
     fCaret = offset;
-    fCaretOn = true;
+    CaretShown();
     InvalidateCaret();
 }
 
@@ -242,6 +242,7 @@ bool BTextView::HandleCommandKey(char key)
         if (!fSelectable)
             return false;
         SelectAll();
+        OfferPrimary();
         return true;
     default:
         return false;
@@ -329,6 +330,8 @@ void BTextView::HandleNavigationKey(char key, uint32 modifiers)
         fGoalX = -1;
     MoveCaret(target, shift);
     ScrollToOffset(target);
+    if (shift)
+        OfferPrimary();
 }
 
 void BTextView::KeyDown(const char* bytes, int32 numBytes)
@@ -347,6 +350,7 @@ void BTextView::KeyDown(const char* bytes, int32 numBytes)
         return;
     }
 
+    CaretShown();
     if (control) {
         switch (key) {
         case B_BACKSPACE:
@@ -354,8 +358,15 @@ void BTextView::KeyDown(const char* bytes, int32 numBytes)
             if (!fEditable)
                 break;
             if (fSelStart == fSelEnd) {
-                int32 from = key == B_BACKSPACE ? PreviousChar(fCaret) : fCaret;
-                int32 to = key == B_BACKSPACE ? fCaret : NextChar(fCaret);
+                // With Ctrl, to the start of the word before the caret or
+                // the end of the word after it.
+                bool word = (held & B_COMMAND_KEY) != 0;
+                int32 from = key == B_BACKSPACE
+                                 ? (word ? WordBoundary(fCaret, false) : PreviousChar(fCaret))
+                                 : fCaret;
+                int32 to = key == B_BACKSPACE
+                               ? fCaret
+                               : (word ? WordBoundary(fCaret, true) : NextChar(fCaret));
                 if (from < to)
                     DeleteText(from, to);
             } else {
@@ -370,7 +381,8 @@ void BTextView::KeyDown(const char* bytes, int32 numBytes)
             ReplaceSelection("\n", 1, true);
             return;
         case B_TAB:
-            if (!fEditable)
+            // Ctrl+Tab leaves a text that takes Tab as text.
+            if (!fEditable || (held & B_COMMAND_KEY) != 0)
                 break;
             ReplaceSelection("\t", 1, true);
             return;
@@ -424,6 +436,13 @@ void BTextView::MouseDown(BPoint where)
     }
     if (!IsFocus())
         MakeFocus(true);
+    if ((buttons & B_TERTIARY_MOUSE_BUTTON) != 0 && (buttons & B_PRIMARY_MOUSE_BUTTON) == 0) {
+        if (fEditable)
+            PastePrimary(where);
+        else
+            BView::MouseDown(where);
+        return;
+    }
     if ((buttons & B_PRIMARY_MOUSE_BUTTON) == 0) {
         BView::MouseDown(where);
         return;
@@ -490,6 +509,7 @@ void BTextView::MouseDown(BPoint where)
         }
         Window()->UpdateIfNeeded();
     }
+    OfferPrimary();
 }
 
 void BTextView::MouseUp(BPoint where)
@@ -522,13 +542,52 @@ void BTextView::WindowActivated(bool active)
     InvalidateCaret();
 }
 
-void BTextView::Pulse()
+bool BTextView::_AcceptsNavigation() const
 {
-    if (!fEditable || fSelStart != fSelEnd || !IsFocus() || Window() == nullptr ||
-        !Window()->IsActive())
+    return (fEditable || fSelectable) && BView::_AcceptsNavigation();
+}
+
+bool BTextView::_CaretBlinks() const
+{
+    return fEditable && fSelStart == fSelEnd;
+}
+
+void BTextView::_BlinkCaret(bool on)
+{
+    if (on == fCaretOn)
         return;
-    fCaretOn = !fCaretOn;
+    fCaretOn = on;
     InvalidateCaret();
+}
+
+void BTextView::CaretShown()
+{
+    fCaretOn = true;
+    if (Window() != nullptr && IsFocus())
+        Window()->_RestartBlink();
+}
+
+void BTextView::OfferPrimary()
+{
+    if (fSelStart >= fSelEnd || !fSelectable)
+        return;
+    if (BPrivate::DisplayServer* server = BPrivate::DisplayServer::Get())
+        server->SetPrimaryText(fState->text.substr(size_t(fSelStart), size_t(fSelEnd - fSelStart)));
+}
+
+// A middle click pastes the primary selection where it points, and the
+// caret follows the pasted text.
+void BTextView::PastePrimary(BPoint where)
+{
+    BPrivate::DisplayServer* server = BPrivate::DisplayServer::Get();
+    if (server == nullptr)
+        return;
+    std::string text = server->PrimaryText();
+    if (text.empty())
+        return;
+    int32 offset = OffsetAt(where);
+    MoveCaret(offset, false);
+    ReplaceSelection(text.data(), int32(std::min(text.size(), size_t(INT32_MAX))), false);
 }
 
 void BTextView::MessageReceived(BMessage* message)
@@ -544,8 +603,10 @@ void BTextView::MessageReceived(BMessage* message)
         Paste();
         return;
     case B_SELECT_ALL:
-        if (fSelectable)
+        if (fSelectable) {
             SelectAll();
+            OfferPrimary();
+        }
         return;
     case B_MOUSE_WHEEL_CHANGED:
         if (ScrollBar(B_VERTICAL) == nullptr) {

@@ -28,7 +28,8 @@ BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
              std::round(frame.bottom)),
       fResizingMode(resizingMode), fFlags(flags), fHideLevel(0), fViewColor(kDefaultViewColor),
       fHighColor(kBlack), fLowColor(kWhite), fPenSize(1), fDrawingMode(B_OP_COPY),
-      fFont(*be_plain_font), fContext(nullptr), fVerticalBar(nullptr), fHorizontalBar(nullptr)
+      fFont(*be_plain_font), fContext(nullptr), fVerticalBar(nullptr), fHorizontalBar(nullptr),
+      fCursor(nullptr)
 {
 }
 
@@ -72,7 +73,16 @@ void BView::MouseUp(BPoint) {}
 
 void BView::MouseMoved(BPoint, uint32, const BMessage*) {}
 
-void BView::KeyDown(const char*, int32) {}
+void BView::KeyDown(const char* bytes, int32 numBytes)
+{
+    // Tab that no view took moves the focus on, Shift+Tab back.
+    if (fWindow != nullptr && numBytes == 1 && bytes != nullptr && bytes[0] == B_TAB) {
+        int32 modifiers = 0;
+        if (BMessage* message = fWindow->CurrentMessage())
+            message->FindInt32("modifiers", &modifiers);
+        fWindow->_NavigateFocus((modifiers & B_SHIFT_KEY) == 0);
+    }
+}
 
 void BView::KeyUp(const char*, int32) {}
 
@@ -105,6 +115,20 @@ void BView::MakeFocus(bool focus)
 {
     if (fWindow != nullptr)
         fWindow->_SetFocus(this, focus);
+}
+
+bool BView::_AcceptsNavigation() const
+{
+    return (fFlags & B_NAVIGABLE) != 0 && !IsHidden();
+}
+
+void BView::SetViewCursor(const BCursor* cursor, bool)
+{
+    if (cursor == fCursor)
+        return;
+    fCursor = cursor;
+    if (fWindow != nullptr)
+        fWindow->_CursorChanged();
 }
 
 bool BView::IsFocus() const

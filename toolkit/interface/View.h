@@ -18,6 +18,7 @@
 #include <Rect.h>
 
 class BBitmap;
+class BCursor;
 class BScrollBar;
 class BScrollView;
 class BWindow;
@@ -50,6 +51,8 @@ public:
     void MessageReceived(BMessage* message) override;
 
     bool IsFocus() const;
+    // The pointer's look over this view and its children that set none.
+    void SetViewCursor(const BCursor* cursor, bool sync = true);
     virtual void SetFlags(uint32 flags);
     uint32 Flags() const { return fFlags; }
     virtual void SetResizingMode(uint32 mode);
@@ -174,6 +177,14 @@ public:
     BView* _ViewAt(BPoint windowPoint);
     void _PulseTree();
     void _WindowActivatedTree(bool active);
+    // Whether Tab may move the focus here now (navigable, shown, usable).
+    virtual bool _AcceptsNavigation() const;
+    // A caret that blinks while this view is the focus of the active
+    // window; the window's timer calls _BlinkCaret with each phase.
+    virtual bool _CaretBlinks() const { return false; }
+    virtual void _BlinkCaret(bool) {}
+    // The cursor set on this view, or null.
+    const BCursor* _Cursor() const { return fCursor; }
 
 private:
     friend class BWindow;
@@ -203,4 +214,5 @@ private:
     _cairo* fContext; // set while the window updates this view
     BView* fVerticalBar;
     BView* fHorizontalBar;
+    const BCursor* fCursor;
 };

@@ -9,7 +9,11 @@
 #include <Application.h>
 #include <DisplayServer.h>
 
+#include "Cursor.h"
 #include "DisplayInit.h"
+#include "MenuBar.h"
+#include "MenuPrivate.h"
+#include "ScrollView.h"
 #include "View.h"
 
 namespace
@@ -19,6 +23,21 @@ const uint32 kUpdateMessage = '_UPD';
 const bigtime_t kDefaultPulseRate = 500000;
 // More separate rectangles than this in the update region are merged.
 const size_t kMaxUpdateRects = 16;
+// The caret shows and hides for this long each; after kBlinkFor without
+// being moved it stays on, and the window stops waking for it.
+const bigtime_t kBlinkPhase = 500000;
+const bigtime_t kBlinkFor = 10000000;
+
+void tree_order(BView* view, std::vector<BView*>* order)
+{
+    for (int32 i = 0; i < view->CountChildren(); i++) {
+        BView* child = view->ChildAt(i);
+        if (child->IsHidden())
+            continue;
+        order->push_back(child);
+        tree_order(child, order);
+    }
+}
 
 window_look look_of(window_type type)
 {
@@ -109,6 +128,8 @@ void BWindow::Init(BRect frame, const char* title, window_look look, window_feel
     fFocus = nullptr;
     fLastMouseView = nullptr;
     fMouseDownView = nullptr;
+    fLastPressView = nullptr;
+    fCursorShape = int32(BPrivate::CursorShape::kArrow);
     fKeyMenuBar = nullptr;
     fShown = false;
     fShowLevel = 1;
@@ -120,6 +141,9 @@ void BWindow::Init(BRect frame, const char* title, window_look look, window_feel
     fPulseRate = kDefaultPulseRate;
     fLastPulse = 0;
     fPulseViews = 0;
+    fBlinking = false;
+    fBlinkBase = 0;
+    fCaretPhase = true;
     fMinWidth = 0;
     fMaxWidth = 32768;
     fMinHeight = 0;
@@ -258,11 +282,25 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* handler)
     case B_KEY_UP: {
         if (message->what == B_KEY_DOWN && HandleShortcut(message))
             break;
-        auto* view = dynamic_cast<BView*>(handler);
-        if (view == nullptr || view->Window() != this)
-            break;
         const char* bytes = "";
         message->FindString("bytes", &bytes);
+        int32 key = 0, modifiers = 0;
+        message->FindInt32("key", &key);
+        message->FindInt32("modifiers", &modifiers);
+        // F10 opens the menu bar, whichever view has the focus.
+        if (message->what == B_KEY_DOWN && bytes[0] == B_FUNCTION_KEY && key == B_F10_KEY &&
+            (modifiers & (B_SHIFT_KEY | B_COMMAND_KEY | B_OPTION_KEY | B_CONTROL_KEY)) == 0 &&
+            fKeyMenuBar != nullptr) {
+            PostMessage(BPrivate::kMenuKeyboardOpen, fKeyMenuBar);
+            break;
+        }
+        auto* view = dynamic_cast<BView*>(handler);
+        if (view == nullptr || view->Window() != this) {
+            // Without a focus view Tab finds the first one.
+            if (message->what == B_KEY_DOWN && bytes[0] == B_TAB && bytes[1] == '\0')
+                _NavigateFocus((modifiers & B_SHIFT_KEY) == 0);
+            break;
+        }
         if (message->what == B_KEY_DOWN)
             view->KeyDown(bytes, int32(strlen(bytes)));
         else
@@ -277,6 +315,9 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* handler)
                 fActive = active;
                 WindowActivated(active);
                 fTopView->_WindowActivatedTree(active);
+                // An inactive window shows no focus.
+                ShowFocus(fFocus);
+                _RestartBlink();
             }
             break;
         }
@@ -316,6 +357,7 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* handler)
         BLooper::DispatchMessage(message, handler);
         break;
     }
+    UpdateBlinking();
     if (fNeedsPresent)
         _Present();
 }
@@ -330,12 +372,20 @@ void BWindow::HandleMouse(BMessage* message)
     BPoint where;
     message->FindPoint("where", &where);
     BView* view = fTopView->_ViewAt(where);
+    if (message->what != B_MOUSE_UP)
+        UpdateCursor(view);
     switch (message->what) {
-    case B_MOUSE_DOWN:
+    case B_MOUSE_DOWN: {
+        // Quick presses on two views are two single clicks, however close.
+        int32 clicks = 1;
+        if (message->FindInt32("clicks", &clicks) == B_OK && clicks > 1 && view != fLastPressView)
+            message->ReplaceInt32("clicks", 1);
+        fLastPressView = view;
         fMouseDownView = view;
         if (view != nullptr && view != fTopView)
             view->MouseDown(view->_FromWindow(where));
         break;
+    }
     case B_MOUSE_UP: {
         // The release belongs to the view that took the press.
         BView* target = fMouseDownView != nullptr ? fMouseDownView : view;
@@ -584,15 +634,101 @@ void BWindow::_SetFocus(BView* view, bool focus)
     if (focus) {
         if (fFocus == view)
             return;
+        // The view that had the focus is told while it still has it, so
+        // that it sees the change and takes its focus mark away.
         BView* previous = fFocus;
-        fFocus = view;
-        SetPreferredHandler(view);
         if (previous != nullptr)
             previous->MakeFocus(false);
+        if (fFocus == previous) {
+            // Its MakeFocus did not let go (an override that keeps it).
+            fFocus = nullptr;
+            ShowFocus(previous);
+        }
+        fFocus = view;
+        SetPreferredHandler(view);
+        ShowFocus(view);
+        _RestartBlink();
     } else if (fFocus == view) {
         fFocus = nullptr;
         SetPreferredHandler(nullptr);
+        ShowFocus(view);
     }
+}
+
+void BWindow::ShowFocus(BView* view)
+{
+    if (view == nullptr || view->Window() != this)
+        return;
+    bool shown = view == fFocus && fActive;
+    // A scroll view's frame shows the focus of the view it scrolls.
+    auto* scrollView = dynamic_cast<BScrollView*>(view->Parent());
+    if (scrollView != nullptr && scrollView->Target() == view)
+        scrollView->SetBorderHighlighted(shown);
+    view->Invalidate();
+}
+
+void BWindow::_NavigateFocus(bool forward)
+{
+    std::vector<BView*> order;
+    tree_order(fTopView, &order);
+    if (order.empty())
+        return;
+    int32 count = int32(order.size());
+    auto found = std::find(order.begin(), order.end(), fFocus);
+    int32 start = found != order.end() ? int32(found - order.begin()) : (forward ? -1 : count);
+    for (int32 step = 1; step <= count; step++) {
+        int32 index = ((start + (forward ? step : -step)) % count + count) % count;
+        BView* candidate = order[size_t(index)];
+        if (candidate == fFocus)
+            return; // the only one
+        if (candidate->_AcceptsNavigation()) {
+            candidate->MakeFocus(true);
+            return;
+        }
+    }
+}
+
+void BWindow::UpdateCursor(BView* under)
+{
+    const BCursor* cursor = nullptr;
+    for (BView* view = under; view != nullptr && cursor == nullptr; view = view->Parent())
+        cursor = view->_Cursor();
+    auto shape = cursor != nullptr && cursor->ID() == B_CURSOR_ID_I_BEAM
+                     ? BPrivate::CursorShape::kIBeam
+                     : BPrivate::CursorShape::kArrow;
+    if (int32(shape) == fCursorShape)
+        return;
+    fCursorShape = int32(shape);
+    BPrivate::display()->SetCursor(fServerId, shape);
+}
+
+void BWindow::_CursorChanged()
+{
+    UpdateCursor(fLastMouseView);
+}
+
+void BWindow::_RestartBlink()
+{
+    fBlinkBase = system_time();
+    if (!fCaretPhase && fFocus != nullptr) {
+        fCaretPhase = true;
+        fFocus->_BlinkCaret(true);
+    }
+}
+
+void BWindow::UpdateBlinking()
+{
+    bool blinking = fActive && fFocus != nullptr && fFocus->_CaretBlinks();
+    if (blinking == fBlinking)
+        return;
+    fBlinking = blinking;
+    if (!blinking && !fCaretPhase) {
+        fCaretPhase = true;
+        if (fFocus != nullptr)
+            fFocus->_BlinkCaret(true);
+    }
+    if (blinking)
+        _Poke();
 }
 
 void BWindow::_ViewAttached(BView* view)
@@ -618,6 +754,8 @@ void BWindow::_ViewDetached(BView* view)
         fLastMouseView = nullptr;
     if (fMouseDownView == view)
         fMouseDownView = nullptr;
+    if (fLastPressView == view)
+        fLastPressView = nullptr;
 }
 
 // -- drawing -------------------------------------------------------------------------------
@@ -740,16 +878,35 @@ void BWindow::SetPulseRate(bigtime_t rate)
 
 bigtime_t BWindow::_NextWakeup() const
 {
-    if (fPulseViews <= 0 || fPulseRate <= 0 || !fShown)
-        return B_INFINITE_TIMEOUT;
-    return fLastPulse + fPulseRate;
+    bigtime_t next = B_INFINITE_TIMEOUT;
+    if (fPulseViews > 0 && fPulseRate > 0 && fShown)
+        next = fLastPulse + fPulseRate;
+    if (fBlinking && fShown) {
+        bigtime_t base = fBlinkBase;
+        bigtime_t elapsed = system_time() - base;
+        // Past the blinking time one more wake-up leaves the caret on.
+        if (elapsed < kBlinkFor + kBlinkPhase)
+            next = std::min(next, base + (elapsed / kBlinkPhase + 1) * kBlinkPhase);
+    }
+    return next;
 }
 
 void BWindow::_Wakeup()
 {
-    fLastPulse = system_time();
-    if (fPulseViews > 0)
+    bigtime_t now = system_time();
+    if (fPulseViews > 0 && fPulseRate > 0 && now >= fLastPulse + fPulseRate) {
+        fLastPulse = now;
         fTopView->_PulseTree();
+    }
+    if (fBlinking && fFocus != nullptr) {
+        bigtime_t elapsed = now - fBlinkBase;
+        bool on = elapsed >= kBlinkFor || (elapsed / kBlinkPhase) % 2 == 0;
+        if (on != fCaretPhase) {
+            fCaretPhase = on;
+            fFocus->_BlinkCaret(on);
+        }
+    }
+    UpdateBlinking();
     if (fNeedsPresent)
         _Present();
 }

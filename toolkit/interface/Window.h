@@ -162,6 +162,14 @@ public:
     void _DrewOutsideUpdate() { fNeedsPresent = true; }
     void _Present();
     void _SetFocus(BView* view, bool focus);
+    // Moves the focus to the next (previous) view, in tree order, that
+    // takes it from the keyboard; round from the end to the start.
+    void _NavigateFocus(bool forward);
+    // A view's cursor changed: the pointer may show another shape.
+    void _CursorChanged();
+    // The caret was just moved or typed at: it shows, and blinks again
+    // from now on.
+    void _RestartBlink();
     void _ViewAttached(BView* view);
     void _ViewDetached(BView* view);
     // A view attached here started or stopped asking for pulses.
@@ -183,6 +191,10 @@ private:
     };
 
     void Init(BRect frame, const char* title, window_look look, window_feel feel, uint32 flags);
+    // Redraws what shows whether the view has the focus.
+    void ShowFocus(BView* view);
+    void UpdateCursor(BView* under);
+    void UpdateBlinking();
     void HandleMouse(BMessage* message);
     bool HandleShortcut(BMessage* message);
     void Resized(float width, float height);
@@ -199,6 +211,8 @@ private:
     BView* fFocus;
     BView* fLastMouseView;
     BView* fMouseDownView;
+    BView* fLastPressView; // a double click is two presses on one view
+    int32 fCursorShape;
     BMenuBar* fKeyMenuBar;
     int32 fServerId;
     int32 fShowLevel; // > 0: hidden
@@ -215,6 +229,11 @@ private:
     std::atomic<bigtime_t> fLastPulse;
     std::atomic<int32> fPulseViews;
     std::atomic<bool> fShown;
+    // The caret of the focus view blinks while this is set; its phase
+    // counts from fBlinkBase.
+    std::atomic<bool> fBlinking;
+    std::atomic<bigtime_t> fBlinkBase;
+    bool fCaretPhase;
     bool fPopup;
     std::vector<Shortcut> fShortcuts;
     float fMinWidth, fMaxWidth, fMinHeight, fMaxHeight;

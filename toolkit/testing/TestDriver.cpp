@@ -253,6 +253,19 @@ void TestDriver::Key(char byte, uint32 modifiers)
     Type(std::string(1, byte), modifiers);
 }
 
+void TestDriver::FunctionKey(int32 key, uint32 modifiers)
+{
+    NativeEvent event;
+    event.window = DisplayServer::Get()->ActiveWindow();
+    event.bytes = std::string(1, char(B_FUNCTION_KEY));
+    event.key = key;
+    event.modifiers = modifiers;
+    event.type = NativeEvent::KEY_DOWN;
+    inject(event);
+    event.type = NativeEvent::KEY_UP;
+    inject(event);
+}
+
 void TestDriver::Close(BWindow* window)
 {
     NativeEvent event;

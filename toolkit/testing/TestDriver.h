@@ -70,6 +70,8 @@ public:
     void Type(const std::string& utf8, uint32 modifiers = 0);
     // A key by its byte (B_ENTER, B_UP_ARROW, 'q' ...), with modifiers.
     void Key(char byte, uint32 modifiers = 0);
+    // A function key by its "key" (B_F1_KEY ... B_F12_KEY).
+    void FunctionKey(int32 key, uint32 modifiers = 0);
     // The close box.
     void Close(BWindow* window);
     // Makes the window the active one, as a click on its title would.

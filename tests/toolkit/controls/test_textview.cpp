@@ -263,6 +263,7 @@ TEST_F(TextViews, CopyInOneViewAndPasteIntoAnother)
         log->SetText("<ann> hello there\n<bob> hi");
         log->MakeEditable(false);
     });
+    driver->Click(window, AtOffset(log, 6, 2));
     driver->Click(window, AtOffset(log, 6, 2), B_PRIMARY_MOUSE_BUTTON, 2);
     ASSERT_TRUE(driver->WaitIdle());
     ASSERT_EQ(SelectionOf(log), Selection(6, 11));

@@ -141,6 +141,42 @@ void HeadlessBackend::SetClipboardText(const std::string& text)
     fClipboard = text;
 }
 
+std::string HeadlessBackend::PrimaryText()
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    return fPrimary;
+}
+
+void HeadlessBackend::SetPrimaryText(const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    fPrimary = text;
+}
+
+void HeadlessBackend::SetCursor(CursorShape shape)
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    fCursor = shape;
+}
+
+CursorShape HeadlessBackend::Cursor() const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    return fCursor;
+}
+
+ClickSettings HeadlessBackend::DoubleClickSettings()
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    return fClicks;
+}
+
+void HeadlessBackend::SetDoubleClickSettings(const ClickSettings& settings)
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    fClicks = settings;
+}
+
 void HeadlessBackend::Inject(const NativeEvent& event)
 {
     std::lock_guard<std::mutex> lock(fLock);

@@ -46,6 +46,10 @@ public:
     void PointerState(float* screenX, float* screenY, uint32* buttons) override;
     std::string ClipboardText() override;
     void SetClipboardText(const std::string& text) override;
+    std::string PrimaryText() override;
+    void SetPrimaryText(const std::string& text) override;
+    void SetCursor(CursorShape shape) override;
+    ClickSettings DoubleClickSettings() override;
 
     // -- for the test driver, any thread -----------------------------------
     // Queues an event as if the user had made it. Pointer events get their
@@ -56,6 +60,11 @@ public:
     bool State(int32 id, WindowState* state) const;
     // The visible window at a screen point, topmost first; 0 for none.
     int32 WindowAt(float screenX, float screenY) const;
+    // The pointer's shape as last set.
+    CursorShape Cursor() const;
+    // A second a double click by default: tests under sanitizers are slow
+    // between the presses they make.
+    void SetDoubleClickSettings(const ClickSettings& settings);
 
 private:
     mutable std::mutex fLock;
@@ -66,6 +75,9 @@ private:
     std::map<int32, WindowState> fWindows;
     std::vector<int32> fStack; // bottom to top
     std::string fClipboard;
+    std::string fPrimary;
+    CursorShape fCursor = CursorShape::kArrow;
+    ClickSettings fClicks{1000000, 4};
     float fPointerX = 0, fPointerY = 0;
     uint32 fButtons = 0;
 };

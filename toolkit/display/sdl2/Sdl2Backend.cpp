@@ -28,6 +28,9 @@ const int32 kMaxSide = 16384;
 
 // A focus change within this long of showing a pop-up is the pop-up's doing.
 const bigtime_t kPopupFocusTime = 1000000;
+// How long the desktop's double-click settings are used before they are
+// asked for again (they change rarely; asking costs a round trip).
+const bigtime_t kClickSettingsAge = 2000000;
 // How long a focus loss waits for the pop-up that may have caused it.
 const bigtime_t kHeldLossTime = 500000;
 // Pointer polling while a drag is outside its window.
@@ -180,6 +183,15 @@ char ControlByte(const SDL_Keysym& keysym)
         }
     }
     return 0;
+}
+
+// The "key" of a key down: the function key's number for F1 to F12, so
+// that the toolkit can tell them apart; SDL's scancode for every other key.
+int32 KeyCode(const SDL_Keysym& keysym)
+{
+    if (keysym.sym >= SDLK_F1 && keysym.sym <= SDLK_F12)
+        return B_F1_KEY + int32(keysym.sym - SDLK_F1);
+    return keysym.scancode;
 }
 
 std::string Utf8(uint32 c)
@@ -351,6 +363,10 @@ Sdl2Backend::~Sdl2Backend()
     for (const auto& entry : fWindows)
         SDL_DestroyWindow(entry.second.sdl);
     fWindows.clear();
+    for (SDL_Cursor* cursor : fCursors) {
+        if (cursor != nullptr)
+            SDL_FreeCursor(cursor);
+    }
     SDL_DestroyWindow(fHelper);
     SDL_StopTextInput();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -450,6 +466,8 @@ void Sdl2Backend::DestroyWindow(int32 id)
         fKeyPending = false;
     if (fHeldLoss == id)
         fHeldLoss = 0;
+    if (fLastFocus == id)
+        fLastFocus = 0;
     if (fPopupGain == id)
         fPopupGain = 0;
 }
@@ -478,7 +496,13 @@ void Sdl2Backend::SetVisible(int32 id, bool visible)
     window->visible = visible;
     if (visible) {
         if (window->popup) {
-            window->opener = KeyboardOwner();
+            // A submenu opened from a menu that has the keyboard gives it
+            // back to the window the whole menu came from.
+            int32 owner = KeyboardOwner();
+            WindowEntry* ownerEntry = Find(owner);
+            if (ownerEntry != nullptr && ownerEntry->popup)
+                owner = ownerEntry->opener;
+            window->opener = owner;
             window->shownAt = system_time();
         }
         SDL_ShowWindow(window->sdl);
@@ -496,13 +520,24 @@ void Sdl2Backend::Raise(int32 id)
         SDL_RaiseWindow(window->sdl);
 }
 
+int32 Sdl2Backend::KeyboardHeir(const WindowEntry& popup)
+{
+    for (int32 id : {popup.opener, fLastFocus}) {
+        WindowEntry* window = Find(id);
+        if (window != nullptr && window->visible && !window->popup)
+            return id;
+    }
+    return 0;
+}
+
 // Without a window manager nobody gives the keyboard back when the pop-up
-// that took it goes away.
+// that took it goes away: X leaves the focus on nothing, and no key reaches
+// any window. Pop-ups close in any order, so the keyboard goes to the
+// window the menus came from, never to another pop-up.
 void Sdl2Backend::GiveKeyboardBack(const WindowEntry& popup)
 {
-    WindowEntry* opener = Find(popup.opener);
-    if (opener != nullptr && opener->visible)
-        SDL_SetWindowInputFocus(opener->sdl);
+    if (WindowEntry* heir = Find(KeyboardHeir(popup)))
+        SDL_SetWindowInputFocus(heir->sdl);
 }
 
 void Sdl2Backend::Present(int32 id, const uint8* pixels, int32 width, int32 height, int32 stride)
@@ -749,7 +784,9 @@ void Sdl2Backend::HandleButton(const SDL_MouseButtonEvent& sdl)
             fDragWindow = id;
         fHeld |= bit;
         NativeEvent event = PointerEvent(NativeEvent::MOUSE_DOWN, fDragWindow, screenX, screenY);
-        event.clicks = std::max<int32>(1, sdl.clicks);
+        // SDL counts clicks up to 32 pixels apart; the server counts them
+        // with the desktop's distance.
+        event.clicks = INT32_MAX;
         Emit(event);
         return;
     }
@@ -912,7 +949,7 @@ void Sdl2Backend::HandleKeyUp(const SDL_KeyboardEvent& sdl)
     event.type = NativeEvent::KEY_UP;
     event.window = id;
     event.bytes = bytes;
-    event.key = sdl.keysym.scancode;
+    event.key = KeyCode(sdl.keysym);
     event.modifiers = Modifiers(sdl.keysym.mod);
     Emit(event);
 }
@@ -954,7 +991,7 @@ void Sdl2Backend::EmitKeyDown(int32 window, const SDL_Keysym* keysym, const std:
     event.window = window;
     event.bytes = bytes;
     if (keysym != nullptr) {
-        event.key = keysym->scancode;
+        event.key = KeyCode(*keysym);
         event.modifiers = Modifiers(keysym->mod);
         fKeyBytes[keysym->scancode] = bytes;
     } else {
@@ -1076,6 +1113,8 @@ void Sdl2Backend::ReportFocus(int32 id, bool active)
     WindowEntry* window = Find(id);
     if (window == nullptr || window->active == active)
         return;
+    if (active && !window->popup)
+        fLastFocus = id;
     window->active = active;
     NativeEvent event;
     event.type = NativeEvent::WINDOW_FOCUS;
@@ -1101,6 +1140,55 @@ std::string Sdl2Backend::ClipboardText()
 void Sdl2Backend::SetClipboardText(const std::string& text)
 {
     SDL_SetClipboardText(text.c_str());
+}
+
+std::string Sdl2Backend::PrimaryText()
+{
+    char* text = SDL_GetPrimarySelectionText();
+    std::string result = text != nullptr ? text : "";
+    SDL_free(text);
+    return result;
+}
+
+void Sdl2Backend::SetPrimaryText(const std::string& text)
+{
+    SDL_SetPrimarySelectionText(text.c_str());
+}
+
+// -- pointer shape and desktop settings -------------------------------------
+
+void Sdl2Backend::SetCursor(CursorShape shape)
+{
+    if (shape == fCursor)
+        return;
+    size_t index = shape == CursorShape::kIBeam ? 1 : 0;
+    if (fCursors[index] == nullptr) {
+        fCursors[index] =
+            SDL_CreateSystemCursor(index == 1 ? SDL_SYSTEM_CURSOR_IBEAM : SDL_SYSTEM_CURSOR_ARROW);
+        if (fCursors[index] == nullptr)
+            return;
+    }
+    fCursor = shape;
+    SDL_SetCursor(fCursors[index]);
+}
+
+ClickSettings Sdl2Backend::DoubleClickSettings()
+{
+    bigtime_t now = system_time();
+    if (fClickSettingsRead >= 0 && now - fClickSettingsRead < kClickSettingsAge)
+        return fClickSettings;
+    fClickSettingsRead = now;
+    ClickSettings settings;
+    XSettingsValues values;
+    if (x11_xsettings(fXDisplay, &values)) {
+        // Only sane values: a manager may publish anything.
+        if (values.doubleClickTime > 0 && values.doubleClickTime <= 5000)
+            settings.time = bigtime_t(values.doubleClickTime) * 1000;
+        if (values.doubleClickDistance >= 0 && values.doubleClickDistance <= 100)
+            settings.distance = values.doubleClickDistance;
+    }
+    fClickSettings = settings;
+    return settings;
 }
 
 } // namespace BPrivate

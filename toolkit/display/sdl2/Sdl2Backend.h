@@ -65,6 +65,10 @@ public:
 
     std::string ClipboardText() override;
     void SetClipboardText(const std::string& text) override;
+    std::string PrimaryText() override;
+    void SetPrimaryText(const std::string& text) override;
+    void SetCursor(CursorShape shape) override;
+    ClickSettings DoubleClickSettings() override;
 
 private:
     struct WindowEntry {
@@ -73,7 +77,7 @@ private:
         bool visible = false;
         bool active = false;    // the focus state the server was last told
         bigtime_t shownAt = -1; // pop-ups: when last shown
-        int32 opener = 0;       // pop-ups: the window that had the keyboard then
+        int32 opener = 0;       // pop-ups: the window (not a pop-up) that had the keyboard
     };
 
     Sdl2Backend(uint32 wakeEvent, SDL_Window* helper);
@@ -109,6 +113,9 @@ private:
     void ReleaseHeldLoss();
     bool PopupJustShown(const WindowEntry& window, bigtime_t now) const;
     void GiveKeyboardBack(const WindowEntry& popup);
+    // The window a pop-up's keyboard goes back to: its opener if still
+    // shown, else the last window that had the keyboard.
+    int32 KeyboardHeir(const WindowEntry& popup);
 
     std::map<int32, WindowEntry> fWindows;
     std::unordered_map<uint32, int32> fIds; // SDL window id -> ours
@@ -139,6 +146,14 @@ private:
     uint32 fHeld = 0;      // buttons the server was told are down
     int32 fDragWindow = 0; // the window that took the first of them
     float fLastScreenX = 0, fLastScreenY = 0;
+
+    int32 fLastFocus = 0; // the last window, not a pop-up, that had the keyboard
+
+    SDL_Cursor* fCursors[2] = {nullptr, nullptr}; // by CursorShape, made when first used
+    CursorShape fCursor = CursorShape::kArrow;
+
+    ClickSettings fClickSettings;
+    bigtime_t fClickSettingsRead = -1;
 
     int32 fPopupGain = 0; // a pop-up that just took the keyboard
     bigtime_t fPopupGainAt = 0;

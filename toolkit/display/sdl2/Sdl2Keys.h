@@ -28,6 +28,10 @@ enum : uint32 {
     B_RIGHT_OPTION_KEY = 0x8000,
 };
 
+enum : int32 {
+    B_F1_KEY = 0x02, // the "key" of F1; F2 to F12 follow
+};
+
 enum : char {
     B_HOME = 1,
     B_END = 4,

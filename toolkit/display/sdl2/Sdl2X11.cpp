@@ -40,12 +40,42 @@ bool x11_query_pointer(void* display, int* x, int* y, unsigned* buttons)
     return true;
 }
 
+bool x11_xsettings(void* display, XSettingsValues* values)
+{
+    Display* xdisplay = static_cast<Display*>(display);
+    if (xdisplay == nullptr)
+        return false;
+    char selectionName[32];
+    snprintf(selectionName, sizeof(selectionName), "_XSETTINGS_S%d", DefaultScreen(xdisplay));
+    Atom selection = XInternAtom(xdisplay, selectionName, False);
+    Atom property = XInternAtom(xdisplay, "_XSETTINGS_SETTINGS", False);
+    ::Window owner = XGetSelectionOwner(xdisplay, selection);
+    if (owner == 0)
+        return false;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    // The owner may go meanwhile: the error handler lets that pass, and
+    // the call then fails.
+    if (XGetWindowProperty(xdisplay, owner, property, 0, 65536, False, AnyPropertyType, &type,
+                           &format, &count, &after, &data) != Success ||
+        data == nullptr)
+        return false;
+    bool parsed = format == 8 && parse_xsettings(data, count, values);
+    XFree(data);
+    return parsed;
+}
+
 namespace
 {
 
 int tolerant_error_handler(Display* display, XErrorEvent* error)
 {
     if (error->error_code == BadWindow && error->request_code == X_SendEvent)
+        return 0;
+    // An XSETTINGS manager that went between two requests.
+    if (error->error_code == BadWindow && error->request_code == X_GetProperty)
         return 0;
     char text[160];
     XGetErrorText(display, error->error_code, text, sizeof(text));
@@ -69,6 +99,11 @@ void* x11_display(SDL_Window*)
 }
 
 bool x11_query_pointer(void*, int*, int*, unsigned*)
+{
+    return false;
+}
+
+bool x11_xsettings(void*, XSettingsValues*)
 {
     return false;
 }

@@ -5,6 +5,8 @@
 
 #include <SDL.h>
 
+#include "XSettings.h"
+
 namespace BPrivate::Sdl2
 {
 
@@ -15,6 +17,10 @@ void* x11_display(SDL_Window* window);
 // The pointer on the screen and the buttons held (bit 0 left, bit 1 right,
 // bit 2 middle), straight from the X server.
 bool x11_query_pointer(void* display, int* x, int* y, unsigned* buttons);
+
+// The settings of the desktop's XSETTINGS manager, if one runs; false
+// when none does or its settings cannot be read.
+bool x11_xsettings(void* display, XSettingsValues* values);
 
 // Makes X protocol errors survivable. Xlib's default ends the program on
 // any of them, and SDL causes one on its own: it wakes its waiting thread
