@@ -954,6 +954,15 @@ void BMenu::KeyDown(const char* bytes, int32 numBytes)
     case B_ESCAPE:
         tracking->End(nullptr);
         break;
+    case B_FUNCTION_KEY: {
+        // F10, which opens a menu bar, closes it again.
+        int32 code = 0;
+        if (Window() != nullptr && Window()->CurrentMessage() != nullptr)
+            Window()->CurrentMessage()->FindInt32("key", &code);
+        if (code == B_F10_KEY && tracking->bar != nullptr)
+            tracking->End(nullptr);
+        break;
+    }
     default:
         ChooseByTrigger(key);
         break;

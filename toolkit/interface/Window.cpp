@@ -143,6 +143,7 @@ void BWindow::Init(BRect frame, const char* title, window_look look, window_feel
     fPulseViews = 0;
     fBlinking = false;
     fBlinkBase = 0;
+    fNextBlink = B_INFINITE_TIMEOUT;
     fCaretPhase = true;
     fMinWidth = 0;
     fMaxWidth = 32768;
@@ -710,6 +711,7 @@ void BWindow::_CursorChanged()
 void BWindow::_RestartBlink()
 {
     fBlinkBase = system_time();
+    fNextBlink = fBlinkBase + kBlinkPhase;
     if (!fCaretPhase && fFocus != nullptr) {
         fCaretPhase = true;
         fFocus->_BlinkCaret(true);
@@ -881,13 +883,8 @@ bigtime_t BWindow::_NextWakeup() const
     bigtime_t next = B_INFINITE_TIMEOUT;
     if (fPulseViews > 0 && fPulseRate > 0 && fShown)
         next = fLastPulse + fPulseRate;
-    if (fBlinking && fShown) {
-        bigtime_t base = fBlinkBase;
-        bigtime_t elapsed = system_time() - base;
-        // Past the blinking time one more wake-up leaves the caret on.
-        if (elapsed < kBlinkFor + kBlinkPhase)
-            next = std::min(next, base + (elapsed / kBlinkPhase + 1) * kBlinkPhase);
-    }
+    if (fBlinking && fShown)
+        next = std::min<bigtime_t>(next, fNextBlink);
     return next;
 }
 
@@ -898,13 +895,16 @@ void BWindow::_Wakeup()
         fLastPulse = now;
         fTopView->_PulseTree();
     }
-    if (fBlinking && fFocus != nullptr) {
+    if (fBlinking && fFocus != nullptr && now >= fNextBlink) {
         bigtime_t elapsed = now - fBlinkBase;
         bool on = elapsed >= kBlinkFor || (elapsed / kBlinkPhase) % 2 == 0;
         if (on != fCaretPhase) {
             fCaretPhase = on;
             fFocus->_BlinkCaret(on);
         }
+        // Past the blinking time the caret stays on, and nothing is due.
+        fNextBlink = elapsed >= kBlinkFor ? B_INFINITE_TIMEOUT
+                                          : fBlinkBase + (elapsed / kBlinkPhase + 1) * kBlinkPhase;
     }
     UpdateBlinking();
     if (fNeedsPresent)

@@ -230,9 +230,10 @@ private:
     std::atomic<int32> fPulseViews;
     std::atomic<bool> fShown;
     // The caret of the focus view blinks while this is set; its phase
-    // counts from fBlinkBase.
+    // counts from fBlinkBase, and the next change is due at fNextBlink.
     std::atomic<bool> fBlinking;
     std::atomic<bigtime_t> fBlinkBase;
+    std::atomic<bigtime_t> fNextBlink;
     bool fCaretPhase;
     bool fPopup;
     std::vector<Shortcut> fShortcuts;

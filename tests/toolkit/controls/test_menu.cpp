@@ -369,6 +369,34 @@ TEST_F(Menus, ClosingByEscapeByClickingOutsideAndByTheBar)
         << "nothing was invoked by closing";
 }
 
+TEST_F(Menus, APressInAnotherWindowClosesTheMenuAndGoesNoFurther)
+{
+    auto* other = new RecordingWindow(BRect(600, 100, 799, 299), "Other");
+    auto* otherContent = new Content(other->Bounds());
+    other->AddChild(otherContent);
+    other->Show();
+    ASSERT_TRUE(driver->WaitIdle());
+    driver->Activate(window);
+    ASSERT_NE(OpenFile(), nullptr);
+
+    driver->Click(other, BPoint(50, 50));
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(Shown("File"), nullptr);
+    EXPECT_EQ(otherContent->presses, 0);
+    EXPECT_EQ(window->Count(kAbout) + window->Count(kSettings) + app->recorder.Count(kExit), 0);
+    driver->Click(other, BPoint(50, 50));
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(otherContent->presses, 1);
+
+    // A drag begun outside an open menu goes nowhere either, release and all.
+    driver->Activate(window);
+    ASSERT_NE(OpenFile(), nullptr);
+    driver->Drag(other, BPoint(20, 20), BPoint(80, 80), 3);
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(Shown("File"), nullptr);
+    EXPECT_EQ(otherContent->presses, 1);
+}
+
 TEST_F(Menus, MovingAlongTheBarSwitchesMenus)
 {
     ASSERT_NE(OpenFile(), nullptr);
@@ -701,11 +729,12 @@ TEST_F(Menus, GoFromAWindowThreadReturnsTheChoice)
     ASSERT_TRUE(wait_until([&] { return content->goes == 3; }));
     EXPECT_EQ(content->result, nullptr);
 
-    // A press outside (held a moment, as a hand does): null; the window
-    // gets its click once it runs again.
+    // A press outside (held a moment, as a hand does): null, and the
+    // press was spent on closing: the window never gets it.
     go(true);
     ASSERT_NE(WaitShown("Nick"), nullptr);
     content->result = whoisItem;
+    int presses = content->presses;
     driver->MouseDown(window, BPoint(20, 250));
     ASSERT_TRUE(wait_until([&] { return content->goes == 4; }));
     driver->MouseUp(window, BPoint(20, 250));
@@ -713,12 +742,27 @@ TEST_F(Menus, GoFromAWindowThreadReturnsTheChoice)
     ASSERT_TRUE(driver->WaitIdle());
     EXPECT_EQ(Shown("Nick"), nullptr);
     EXPECT_EQ(window->Count(kWhois) + window->Count(kQuery), 1);
+    EXPECT_EQ(content->presses, presses);
+
+    // A quick click outside, press and release at once (as seen, the
+    // menu stayed open and the click ran after Esc): the same.
+    go(true);
+    ASSERT_NE(WaitShown("Nick"), nullptr);
+    driver->Click(window, BPoint(20, 250));
+    ASSERT_TRUE(wait_until([&] { return content->goes == 5; }));
+    EXPECT_EQ(content->result, nullptr);
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(Shown("Nick"), nullptr);
+    EXPECT_EQ(content->presses, presses) << "not even after the menu closed";
+    driver->Click(window, BPoint(20, 250));
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(content->presses, presses + 1) << "the next click is the window's";
 
     // The button already up and nothing under the pointer: not even opened.
     BMessage quick(kOpenPopUp);
     quick.AddBool("anyway", false);
     window->PostMessage(&quick, content);
-    ASSERT_TRUE(wait_until([&] { return content->goes == 5; }));
+    ASSERT_TRUE(wait_until([&] { return content->goes == 6; }));
     EXPECT_EQ(content->result, nullptr);
     ASSERT_TRUE(driver->WaitIdle());
     EXPECT_EQ(Shown("Nick"), nullptr);

@@ -225,18 +225,18 @@ inline void UseOnly(const XServer& server)
     unsetenv("SDL_VIDEODRIVER");
 }
 
-// The window's top left corner on the screen, as the X server has it.
+// The top left corner of the window's content on the screen, as the X
+// server has it (xdotool's geometry adds a window manager's frame twice).
 inline bool XWindowOrigin(unsigned long window, int* x, int* y)
 {
     std::string output;
-    if (RunProgram({"xdotool", "getwindowgeometry", "--shell", std::to_string(window)}, &output) !=
-        0)
+    if (RunProgram({"xwininfo", "-id", std::to_string(window)}, &output) != 0)
         return false;
-    size_t at = output.find("X="), atY = output.find("Y=");
-    if (at == std::string::npos || atY == std::string::npos)
+    size_t atX = output.find("Absolute upper-left X:"), atY = output.find("Absolute upper-left Y:");
+    if (atX == std::string::npos || atY == std::string::npos)
         return false;
-    *x = atoi(output.c_str() + at + 2);
-    *y = atoi(output.c_str() + atY + 2);
+    *x = atoi(output.c_str() + atX + 22);
+    *y = atoi(output.c_str() + atY + 22);
     return true;
 }
 

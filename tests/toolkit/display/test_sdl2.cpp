@@ -96,17 +96,18 @@ void SendCloseRequest(unsigned long window)
     XCloseDisplay(display);
 }
 
-// Another program on the display, reading or owning the clipboard. Runs on
-// a thread of its own while the test keeps the backend's events flowing.
+// Another program on the display, reading or owning the clipboard (or
+// another selection). Runs on a thread of its own while the test keeps the
+// backend's events flowing.
 class ClipboardPeer
 {
 public:
-    ClipboardPeer() : fDisplay(XOpenDisplay(nullptr))
+    explicit ClipboardPeer(const char* selection = "CLIPBOARD") : fDisplay(XOpenDisplay(nullptr))
     {
         if (fDisplay == nullptr)
             return;
         fWindow = XCreateSimpleWindow(fDisplay, DefaultRootWindow(fDisplay), 0, 0, 1, 1, 0, 0, 0);
-        fClipboard = XInternAtom(fDisplay, "CLIPBOARD", False);
+        fClipboard = XInternAtom(fDisplay, selection, False);
         fUtf8 = XInternAtom(fDisplay, "UTF8_STRING", False);
         fProperty = XInternAtom(fDisplay, "PELMOR_TEST_PASTE", False);
     }
@@ -619,6 +620,38 @@ TEST_F(Sdl2Test, PopupDoesNotTakeTheOpenersFocus)
     EXPECT_TRUE(Has(NativeEvent::WINDOW_FOCUS, 1, false));
 }
 
+TEST_F(Sdl2Test, TheKeyboardGoesBackToTheOpenerWhicheverMenuClosesFirst)
+{
+    // As seen without a window manager: a menu, its submenu, then a choice
+    // closed both, and X left the focus on nothing: no key reached any
+    // window any more.
+    Show(1, 100, 80, 300, 200);
+    Show(2, 150, 130, 80, 60, kWhite, true);
+    Show(3, 231, 130, 80, 60, kWhite, true);
+    for (int32 first : {2, 3}) {
+        fBackend->SetVisible(first, false);
+        fBackend->SetVisible(first == 2 ? 3 : 2, false);
+        PumpFor(200000);
+        Display* display = XOpenDisplay(nullptr);
+        ASSERT_NE(display, nullptr);
+        ::Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display, &focus, &revert);
+        XCloseDisplay(display);
+        EXPECT_EQ(focus, FindXWindow("Pelmor 1")) << "closed first: " << first;
+        fSink.events.clear();
+        Xdo("type z");
+        std::vector<NativeEvent> downs = Collect(NativeEvent::KEY_DOWN, 1);
+        ASSERT_EQ(downs.size(), 1u);
+        EXPECT_EQ(downs[0].window, 1);
+        // Open again for the other order.
+        fBackend->SetVisible(2, true);
+        PumpFor(150000);
+        fBackend->SetVisible(3, true);
+        PumpFor(150000);
+    }
+}
+
 TEST_F(Sdl2Test, EventsOfADestroyedWindowAreDropped)
 {
     Show(1, 100, 80, 200, 150);
@@ -820,6 +853,78 @@ TEST_F(Sdl2Test, IdleWaitSleeps)
 }
 
 // -- clipboard --------------------------------------------------------------
+
+TEST_F(Sdl2Test, PrimarySelectionGoesBothWaysApartFromTheClipboard)
+{
+    fBackend->SetClipboardText("copied");
+    fBackend->SetPrimaryText("selected ✓");
+    EXPECT_EQ(fBackend->PrimaryText(), "selected ✓");
+    EXPECT_EQ(fBackend->ClipboardText(), "copied");
+
+    std::string pasted;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        ClipboardPeer peer("PRIMARY");
+        pasted = peer.Read();
+        done = true;
+    });
+    PumpUntil([&] { return done.load(); });
+    reader.join();
+    EXPECT_EQ(pasted, "selected ✓");
+
+    std::atomic<bool> stop{false};
+    std::thread owner([&] {
+        ClipboardPeer peer("PRIMARY");
+        peer.Own("selected elsewhere", stop);
+    });
+    std::string primary;
+    PumpUntil([&] { return (primary = fBackend->PrimaryText()) == "selected elsewhere"; });
+    stop = true;
+    owner.join();
+    EXPECT_EQ(primary, "selected elsewhere");
+    EXPECT_EQ(fBackend->ClipboardText(), "copied");
+}
+
+TEST_F(Sdl2Test, DoubleClicksWithoutASettingsManagerHaveTheUsualSettings)
+{
+    // No settings manager: the usual values.
+    BPrivate::ClickSettings plain = fBackend->DoubleClickSettings();
+    EXPECT_EQ(plain.time, 400000);
+    EXPECT_EQ(plain.distance, 4);
+}
+
+TEST_F(Sdl2Test, DoubleClickSettingsOfARunningSettingsManager)
+{
+    // Another program is the desktop's settings manager: it owns the
+    // selection and publishes the settings on its window (little endian:
+    // order byte, serial, count, then each setting).
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    ::Window manager =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    std::vector<uint8> bytes = {0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0};
+    auto integer = [&](const std::string& name, int32 value) {
+        bytes.insert(bytes.end(), {0, 0, uint8(name.size()), 0});
+        bytes.insert(bytes.end(), name.begin(), name.end());
+        while (bytes.size() % 4 != 0)
+            bytes.push_back(0);
+        bytes.insert(bytes.end(), {0, 0, 0, 0});
+        for (int i = 0; i < 4; i++)
+            bytes.push_back(uint8(uint32(value) >> (8 * i)));
+    };
+    integer("Net/DoubleClickTime", 250);
+    integer("Net/DoubleClickDistance", 12);
+    Atom settings = XInternAtom(display, "_XSETTINGS_SETTINGS", False);
+    XChangeProperty(display, manager, settings, settings, 8, PropModeReplace, bytes.data(),
+                    int(bytes.size()));
+    XSetSelectionOwner(display, XInternAtom(display, "_XSETTINGS_S0", False), manager, CurrentTime);
+    XSync(display, False);
+
+    BPrivate::ClickSettings desktop = fBackend->DoubleClickSettings();
+    EXPECT_EQ(desktop.time, 250000);
+    EXPECT_EQ(desktop.distance, 12);
+    XCloseDisplay(display);
+}
 
 TEST_F(Sdl2Test, ClipboardGoesBothWays)
 {
