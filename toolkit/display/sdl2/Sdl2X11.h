@@ -3,7 +3,7 @@
 // The little the SDL backend asks of X11 itself. Kept apart so that Xlib's
 // macros (None, Bool, Window ...) stay out of the backend's code.
 
-#include <SDL.h>
+struct SDL_Window;
 
 namespace BPrivate::Sdl2
 {
@@ -15,6 +15,13 @@ void* x11_display(SDL_Window* window);
 // The pointer on the screen and the buttons held (bit 0 left, bit 1 right,
 // bit 2 middle), straight from the X server.
 bool x11_query_pointer(void* display, int* x, int* y, unsigned* buttons);
+
+// The desktop's Xft.dpi, from the resources it loaded into the X server
+// (xrdb) as they were when the connection opened; 0 when none is set or
+// SDL does not run on X11.
+double x11_xft_dpi(void* display);
+// The same, read from a resource manager string.
+double xft_dpi_in(const char* resources);
 
 // Makes X protocol errors survivable. Xlib's default ends the program on
 // any of them, and SDL causes one on its own: it wakes its waiting thread
