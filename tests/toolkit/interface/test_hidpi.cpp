@@ -412,10 +412,19 @@ TEST(HiDpi, TextKeepsItsLayoutInPointsAndDrawsAtDeviceResolution)
         EXPECT_NEAR(two.ink.left, 2 * one.ink.left, 2);
         EXPECT_NEAR(two.ink.top, 2 * one.ink.top, 2);
 
+        const Shot& shot = two.shot;
+        if (!antialiased) {
+            int partial = 0;
+            for (int32 y = 0; y < 60; y++) {
+                for (int32 x = 0; x < shot.width; x++)
+                    partial += shot.At(x, y) != 0xff000000 && shot.At(x, y) != 0xffdcdcdc;
+            }
+            EXPECT_EQ(partial, 0) << "pixels neither black nor background";
+        }
+
         // Drawn at the device's resolution, not enlarged: some 2 x 2 block
         // of device pixels is not of one colour.
         int split = 0;
-        const Shot& shot = two.shot;
         for (int32 y = 0; y + 1 < 60; y += 2) {
             for (int32 x = 0; x + 1 < shot.width; x += 2) {
                 uint32 p = shot.At(x, y);

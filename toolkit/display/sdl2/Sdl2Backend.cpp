@@ -360,8 +360,8 @@ Sdl2Backend::Sdl2Backend(uint32 wakeEvent, SDL_Window* helper)
     }
     // Elsewhere (Wayland) SDL works in the desktop's points and gives a
     // window made with SDL_WINDOW_ALLOW_HIGHDPI the pixels its output's
-    // scale asks for: the hidden helper's show it, taken from the largest
-    // scale of the outputs while it is on none.
+    // scale asks for. The hidden helper is on no output yet; SDL gives it
+    // the largest scale of them all. One scale serves every window.
     int width = 0, height = 0, pixelWidth = 0, pixelHeight = 0;
     SDL_GetWindowSize(helper, &width, &height);
     SDL_GetWindowSizeInPixels(helper, &pixelWidth, &pixelHeight);
