@@ -3,6 +3,8 @@
 //
 //   toolkit-demo                 opens the windows (SDL2: X11 or Wayland)
 //   toolkit-demo --snapshot DIR  draws them headless and saves DIR/*.png
+//   toolkit-demo --snapshot DIR --scale 2
+//                                the same on a high-resolution display
 
 #include <cmath>
 #include <cstdio>
@@ -177,8 +179,9 @@ public:
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && strcmp(argv[1], "--snapshot") == 0) {
-        TestDriver driver([] { return new DemoApp; });
+    bool scaled = argc == 5 && strcmp(argv[3], "--scale") == 0 && strcmp(argv[4], "2") == 0;
+    if ((argc == 3 || scaled) && strcmp(argv[1], "--snapshot") == 0) {
+        TestDriver driver([] { return new DemoApp; }, TestDriver::kHeadless, scaled ? 2 : 1);
         driver.WaitIdle();
         for (const char* title : {"Drawing", "Drag", "Gallery"}) {
             BWindow* window = driver.FindWindow(title);

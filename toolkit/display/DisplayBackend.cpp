@@ -7,4 +7,9 @@ EventSink::~EventSink() {}
 
 DisplayBackend::~DisplayBackend() {}
 
+int32 DisplayBackend::Scale() const
+{
+    return 1;
+}
+
 } // namespace BPrivate

@@ -7,9 +7,11 @@
 // server. A backend knows nothing of the toolkit's windows and views: it
 // shows pixel frames in numbered windows and turns what the user does into
 // NativeEvents, which it hands to the sink while the server waits in
-// WaitEvents(). Coordinates are whole pixels; a window's frame is the
-// rectangle of its content on the screen, without border or title bar,
+// WaitEvents(). Coordinates are whole device pixels; a window's frame is
+// the rectangle of its content on the screen, without border or title bar,
 // with both edges inside (a 320 x 45 window at (6, 25) is (6, 25, 326, 70)).
+// On a high-resolution desktop the server works in points and converts:
+// the backend only reports the scale, device pixels per point.
 
 #include <string>
 
@@ -93,6 +95,9 @@ public:
     virtual ~DisplayBackend();
 
     virtual const char* Name() const = 0;
+    // Device pixels per point, 1 or 2, as the desktop asks for it; fixed for
+    // the backend's life, so any thread may ask.
+    virtual int32 Scale() const;
     // The frame of the screen (of the one the point is on, for several).
     virtual void ScreenFrame(int32 x, int32 y, int32* left, int32* top, int32* width,
                              int32* height) = 0;
@@ -136,6 +141,6 @@ public:
 // The backends the toolkit has. Each returns null and says why in `error`
 // when it cannot start (no display to open, for SDL).
 DisplayBackend* create_sdl2_backend(std::string* error);
-DisplayBackend* create_headless_backend();
+DisplayBackend* create_headless_backend(int32 scale = 1);
 
 } // namespace BPrivate

@@ -54,7 +54,10 @@ void DisplayServer::Uninstall()
     delete server;
 }
 
-DisplayServer::DisplayServer(DisplayBackend* backend) : fBackend(backend) {}
+DisplayServer::DisplayServer(DisplayBackend* backend)
+    : fBackend(backend), fScale(std::max<int32>(1, backend->Scale()))
+{
+}
 
 DisplayServer::~DisplayServer() {}
 
@@ -68,6 +71,45 @@ const DisplayServer::Window* DisplayServer::Find(int32 id) const
 {
     auto found = fWindows.find(id);
     return found == fWindows.end() ? nullptr : &found->second;
+}
+
+// -- points and device pixels ---------------------------------------------------
+
+// A backend reports whole device pixels, and each lies in one point. At
+// scale 1 a value passes unchanged: headless tests inject fractions.
+float DisplayServer::ToPoints(float pixels) const
+{
+    return fScale == 1 ? pixels : std::floor(pixels / float(fScale));
+}
+
+// A size in points that covers the pixels, so that the back buffer is never
+// smaller than the window the backend shows.
+int32 DisplayServer::ToPointSize(int32 pixels) const
+{
+    return (pixels + fScale - 1) / fScale;
+}
+
+void DisplayServer::ToPixels(BRect frame, int32* left, int32* top, int32* width,
+                             int32* height) const
+{
+    *left = int32(frame.left) * fScale;
+    *top = int32(frame.top) * fScale;
+    *width = (frame.IntegerWidth() + 1) * fScale;
+    *height = (frame.IntegerHeight() + 1) * fScale;
+}
+
+NativeEvent DisplayServer::InPoints(const NativeEvent& event) const
+{
+    NativeEvent converted = event;
+    if (fScale == 1)
+        return converted;
+    converted.x = ToPoints(event.x);
+    converted.y = ToPoints(event.y);
+    converted.screenX = ToPoints(event.screenX);
+    converted.screenY = ToPoints(event.screenY);
+    converted.width = ToPointSize(event.width);
+    converted.height = ToPointSize(event.height);
+    return converted;
 }
 
 // -- window side ---------------------------------------------------------------
@@ -135,8 +177,9 @@ void DisplayServer::SetFrame(int32 id, BRect frame)
             return;
     }
     Request([this, id, frame] {
-        fBackend->SetFrame(id, int32(frame.left), int32(frame.top), frame.IntegerWidth() + 1,
-                           frame.IntegerHeight() + 1);
+        int32 left, top, width, height;
+        ToPixels(frame, &left, &top, &width, &height);
+        fBackend->SetFrame(id, left, top, width, height);
     });
 }
 
@@ -172,10 +215,7 @@ void DisplayServer::SetVisible(int32 id, bool visible)
             if (visible && !window->created) {
                 const WindowFeatures& f = window->features;
                 spec.title = f.title;
-                spec.left = int32(f.frame.left);
-                spec.top = int32(f.frame.top);
-                spec.width = f.frame.IntegerWidth() + 1;
-                spec.height = f.frame.IntegerHeight() + 1;
+                ToPixels(f.frame, &spec.left, &spec.top, &spec.width, &spec.height);
                 spec.resizable = f.resizable;
                 spec.decorated = f.decorated;
                 spec.popup = f.popup;
@@ -277,10 +317,15 @@ void DisplayServer::GetPointer(BPoint* where, uint32* buttons) const
 
 BRect DisplayServer::ScreenFrame(BPoint near) const
 {
-    int32 left = 0, top = 0, width = 1024, height = 768;
-    call_on_main_thread(
-        [&] { fBackend->ScreenFrame(int32(near.x), int32(near.y), &left, &top, &width, &height); });
-    return BRect(left, top, left + width - 1, top + height - 1);
+    int32 left = 0, top = 0, width = 1024 * fScale, height = 768 * fScale;
+    call_on_main_thread([&] {
+        fBackend->ScreenFrame(int32(near.x) * fScale, int32(near.y) * fScale, &left, &top, &width,
+                              &height);
+    });
+    // Only whole points of the screen.
+    float pointLeft = ToPoints(float(left)), pointTop = ToPoints(float(top));
+    return BRect(pointLeft, pointTop, pointLeft + float(width / fScale - 1),
+                 pointTop + float(height / fScale - 1));
 }
 
 std::string DisplayServer::ClipboardText()
@@ -488,9 +533,11 @@ int32 DisplayServer::CountClicks(const NativeEvent& event, uint32 button)
     BPoint where(event.screenX, event.screenY);
     const Press& last = fLastPress;
     int32 clicks = 1;
+    // The desktop gives the distance in its pixels; presses are in points.
+    float distance = float(settings.distance) / float(fScale);
     if (last.window == event.window && last.button == button && now - last.when <= settings.time &&
-        std::fabs(where.x - last.where.x) <= float(settings.distance) &&
-        std::fabs(where.y - last.where.y) <= float(settings.distance))
+        std::fabs(where.x - last.where.x) <= distance &&
+        std::fabs(where.y - last.where.y) <= distance)
         clicks = last.clicks + 1;
     clicks = std::min(clicks, std::max<int32>(event.clicks, 1));
     fLastPress = Press{event.window, button, now, where, clicks};
@@ -530,8 +577,9 @@ bool DisplayServer::AcceptsInput(int32 id) const
     return true;
 }
 
-void DisplayServer::HandleEvent(const NativeEvent& event)
+void DisplayServer::HandleEvent(const NativeEvent& native)
 {
+    const NativeEvent event = InPoints(native);
     bool accepts;
     bool popup = false;
     bool passThrough = false;

@@ -10,6 +10,13 @@
 // main thread in turn turns native events into the toolkit's messages and
 // posts them to the window concerned, so it never waits for a window
 // thread. Focus, activation and the modal-app feel are decided here.
+//
+// Everything the windows see is in points: frames, the screen, the pointer
+// and event positions. On a high-resolution desktop the backend works in
+// device pixels (Scale() of them to a point) and the server converts, here
+// only: frames and positions it hands the backend are multiplied, what the
+// backend reports is divided. Window back buffers, and so the frames they
+// submit, are in device pixels.
 
 #include <condition_variable>
 #include <functional>
@@ -57,6 +64,8 @@ public:
     static void Uninstall();
 
     // -- window side, any thread -------------------------------------------
+    // Device pixels per point (1 or 2), fixed while the server runs.
+    int32 Scale() const { return fScale; }
     int32 RegisterWindow(BLooper* window, const WindowFeatures& features);
     void UnregisterWindow(int32 id);
     void SetTitle(int32 id, const char* title);
@@ -67,7 +76,8 @@ public:
     bool IsVisible(int32 id) const;
     void Activate(int32 id);
     int32 ActiveWindow() const;
-    // Copies a finished frame; the main thread presents the latest one.
+    // Copies a finished frame (device pixels); the main thread presents the
+    // latest one.
     void SubmitFrame(int32 id, const uint8* pixels, int32 width, int32 height, int32 stride);
     // The pointer in screen coordinates and the buttons held.
     void GetPointer(BPoint* where, uint32* buttons) const;
@@ -90,7 +100,7 @@ public:
 
     // -- for tests -----------------------------------------------------------
     DisplayBackend* Backend() const { return fBackend.get(); }
-    // The latest frame handed over by a window.
+    // The latest frame handed over by a window, in device pixels.
     bool CopyFrame(int32 id, std::vector<uint8>* pixels, int32* width, int32* height) const;
     // Nothing queued for the main thread and no frame waiting.
     bool IsIdle() const;
@@ -146,7 +156,14 @@ private:
     Window* Find(int32 id);
     const Window* Find(int32 id) const;
 
+    // Between points and the backend's device pixels.
+    float ToPoints(float pixels) const;
+    int32 ToPointSize(int32 pixels) const;
+    void ToPixels(BRect frame, int32* left, int32* top, int32* width, int32* height) const;
+    NativeEvent InPoints(const NativeEvent& event) const;
+
     std::unique_ptr<DisplayBackend> fBackend;
+    const int32 fScale;
     mutable std::mutex fLock;
     std::map<int32, Window> fWindows;
     std::vector<int32> fOrder;

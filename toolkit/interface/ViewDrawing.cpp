@@ -3,7 +3,9 @@
 // Coordinates follow the toolkit: whole coordinates are pixel centres, and
 // a shape lights every pixel whose centre it covers, edges included. Lines
 // and rectangles are drawn without anti-aliasing; a one-pixel line lights
-// exactly the pixels from its start to its end. The copy and over modes
+// exactly the pixels from its start to its end. The pixels here are points:
+// on a back buffer of scale 2 every point is 2 x 2 device pixels, and the
+// shapes, whose edges lie on whole points, cover them exactly. The copy and over modes
 // draw solid colours whatever their alpha; invert, subtract and the other
 // per-pixel modes render the shape into a mask first and then change the
 // pixels under it in a plain loop.
@@ -147,14 +149,19 @@ void BView::PaintShape(pattern p, const std::function<void(_cairo*)>& path, bool
         y2 = std::min(y2, cy2);
         cairo_user_to_device(cr, &x1, &y1);
         cairo_user_to_device(cr, &x2, &y2);
-        int left = std::max(0, int(std::floor(x1))), top = std::max(0, int(std::floor(y1)));
-        int right = std::min(width, int(std::ceil(x2))),
-            bottom = std::min(height, int(std::ceil(y2)));
+        // That is in window points; the loop runs over device pixels.
+        double scaleX, scaleY;
+        cairo_surface_get_device_scale(target, &scaleX, &scaleY);
+        int left = std::max(0, int(std::floor(x1 * scaleX))),
+            top = std::max(0, int(std::floor(y1 * scaleY)));
+        int right = std::min(width, int(std::ceil(x2 * scaleX))),
+            bottom = std::min(height, int(std::ceil(y2 * scaleY)));
         if (left >= right || top >= bottom) {
             cairo_new_path(cr);
             return;
         }
         cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+        cairo_surface_set_device_scale(mask, scaleX, scaleY);
         cairo_t* mcr = cairo_create(mask);
         cairo_set_antialias(mcr, CAIRO_ANTIALIAS_NONE);
         cairo_path_t* shape = cairo_copy_path(cr);

@@ -766,8 +766,11 @@ void BWindow::EnsureBuffer()
 {
     if (fBuffer != nullptr)
         return;
-    fBuffer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(fFrame.Width()) + 1,
-                                         int(fFrame.Height()) + 1);
+    // Device pixels; the device scale keeps every drawing call in points.
+    int scale = int(BPrivate::display()->Scale());
+    fBuffer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, (int(fFrame.Width()) + 1) * scale,
+                                         (int(fFrame.Height()) + 1) * scale);
+    cairo_surface_set_device_scale(fBuffer, scale, scale);
 }
 
 _cairo* BWindow::_DrawingContext()

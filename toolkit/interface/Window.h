@@ -3,7 +3,8 @@
 // A window: a looper with a tree of views and a back buffer.
 //
 // Its thread starts with the first Show(). Views draw into the back buffer
-// (a cairo image surface the size of the window) only from this thread:
+// (a cairo image surface the size of the window in device pixels, its
+// device scale set so that drawing is in points) only from this thread:
 // Invalidate() adds to the update region and posts one update message; the
 // update paints each view's background and calls its Draw() in tree order,
 // clipped to what is visible of it and to the region, then hands the

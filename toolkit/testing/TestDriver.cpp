@@ -58,24 +58,26 @@ void inject(NativeEvent event)
     require_backend()->Inject(event);
 }
 
+// The backend speaks device pixels; the server turns them back to points.
 NativeEvent pointer_event(NativeEvent::Type type, BWindow* window, BPoint where)
 {
+    float scale = float(require_backend()->Scale());
     NativeEvent event;
     event.type = type;
     event.window = window->_ServerId();
-    event.x = where.x;
-    event.y = where.y;
+    event.x = where.x * scale;
+    event.y = where.y * scale;
     return event;
 }
 
 } // namespace
 
-TestDriver::TestDriver(const std::function<BApplication*()>& make, Display display)
+TestDriver::TestDriver(const std::function<BApplication*()>& make, Display display, int32 scale)
     : fFinished(false)
 {
     sHeadless = display == kHeadless;
     if (display == kHeadless)
-        BPrivate::use_headless_display();
+        BPrivate::use_headless_display(scale);
     fApp = make();
     // The application is made here but runs on another thread: let go of
     // the lock its maker holds until Run().
@@ -221,11 +223,7 @@ void TestDriver::Drag(BWindow* window, BPoint from, BPoint to, int32 steps, uint
 void TestDriver::Wheel(BWindow* window, BPoint where, float dy, float dx)
 {
     MouseMove(window, where, 0);
-    NativeEvent event;
-    event.type = NativeEvent::MOUSE_WHEEL;
-    event.window = window->_ServerId();
-    event.x = where.x;
-    event.y = where.y;
+    NativeEvent event = pointer_event(NativeEvent::MOUSE_WHEEL, window, where);
     event.wheelX = dx;
     event.wheelY = dy;
     inject(event);

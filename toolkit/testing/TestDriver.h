@@ -34,8 +34,11 @@ public:
     // views, read state and wait.
     enum Display { kHeadless, kDesktop };
 
-    // `make` builds the application; it runs on the calling thread.
-    explicit TestDriver(const std::function<BApplication*()>& make, Display display = kHeadless);
+    // `make` builds the application; it runs on the calling thread. On the
+    // headless display `scale` is its device pixels per point (1 or 2):
+    // scale 2 plays a high-resolution desktop.
+    explicit TestDriver(const std::function<BApplication*()>& make, Display display = kHeadless,
+                        int32 scale = 1);
     ~TestDriver();
 
     BApplication* App() const { return fApp; }
@@ -46,8 +49,9 @@ public:
     // A view of the window by name (the whole tree), or null.
     BView* FindView(BWindow* window, const char* name);
 
-    // Pointer input, in window coordinates or in a view's own. The input
-    // calls need the headless display.
+    // Pointer input, in window coordinates or in a view's own (points,
+    // whatever the scale; the driver hands the backend device pixels). The
+    // input calls need the headless display.
     void MouseDown(BWindow* window, BPoint where, uint32 buttons = B_PRIMARY_MOUSE_BUTTON,
                    int32 clicks = 1, uint32 modifiers = 0);
     void MouseMove(BWindow* window, BPoint where, uint32 buttons = 0);
@@ -85,7 +89,9 @@ public:
     template <class Work>
     auto Locked(BWindow* window, Work work) -> decltype(work());
 
-    // The window as last presented.
+    // The window as last presented, in device pixels: at scale 2 twice as
+    // wide and high as the window in points, a point at (x, y) showing at
+    // (2x, 2y) to (2x + 1, 2y + 1).
     bool Pixels(BWindow* window, std::vector<uint32>* pixels, int32* width, int32* height);
     rgb_color Pixel(BWindow* window, int32 x, int32 y);
     bool SavePNG(BWindow* window, const std::string& path);

@@ -7,12 +7,12 @@
 namespace BPrivate
 {
 
-DisplayBackend* create_headless_backend()
+DisplayBackend* create_headless_backend(int32 scale)
 {
-    return new HeadlessBackend;
+    return new HeadlessBackend(scale);
 }
 
-HeadlessBackend::HeadlessBackend() {}
+HeadlessBackend::HeadlessBackend(int32 scale) : fScale(scale == 2 ? 2 : 1) {}
 
 HeadlessBackend::~HeadlessBackend() {}
 
@@ -21,8 +21,8 @@ void HeadlessBackend::ScreenFrame(int32, int32, int32* left, int32* top, int32* 
 {
     *left = 0;
     *top = 0;
-    *width = 1024;
-    *height = 768;
+    *width = 1024 * fScale;
+    *height = 768 * fScale;
 }
 
 bool HeadlessBackend::CreateWindow(int32 id, const WindowSpec& spec)

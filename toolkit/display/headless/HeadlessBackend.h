@@ -4,6 +4,10 @@
 // are only records, the latest frame of each kept, and events that the test
 // driver injects instead of a user. Injected events go through the same
 // queue and the same sink as a real backend's, on the main thread.
+//
+// At scale 2 it plays a high-resolution desktop: the screen has twice the
+// pixels each way (1024 x 768 points still), and like every backend it
+// speaks device pixels: window frames, presented frames, injected events.
 
 #include <condition_variable>
 #include <deque>
@@ -28,10 +32,11 @@ public:
         int32 width = 0, height = 0;
     };
 
-    HeadlessBackend();
+    explicit HeadlessBackend(int32 scale = 1);
     ~HeadlessBackend() override;
 
     const char* Name() const override { return "headless"; }
+    int32 Scale() const override { return fScale; }
     void ScreenFrame(int32 x, int32 y, int32* left, int32* top, int32* width,
                      int32* height) override;
     bool CreateWindow(int32 id, const WindowSpec& spec) override;
@@ -67,6 +72,7 @@ public:
     void SetDoubleClickSettings(const ClickSettings& settings);
 
 private:
+    const int32 fScale;
     mutable std::mutex fLock;
     std::condition_variable fWakeUp;
     std::deque<NativeEvent> fEvents;

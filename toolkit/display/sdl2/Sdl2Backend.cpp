@@ -39,6 +39,12 @@ const bigtime_t kDragPollInterval = 15000;
 const bigtime_t kLongestSlice = 600000000;
 // Events handled in one go, so a flood cannot keep WaitEvents from returning.
 const int kMaxDrain = 4096;
+// The helper window's side: large enough that its size in pixels shows
+// the desktop's scale.
+const int kProbeSide = 16;
+// From this Xft.dpi on, X11 desktops draw at twice the pixels (144 is what
+// desktops set for 150%; 1 or 2 is all the toolkit does).
+const double kHighDpi = 144;
 
 const Uint32 kSourceFormat = SDL_PIXELFORMAT_BGRA32; // cairo's ARGB32 in memory
 const Uint32 kSourceFormatOpaque =
@@ -341,7 +347,9 @@ DisplayBackend* Sdl2Backend::Create(std::string* error)
     Uint32 wake = SDL_RegisterEvents(1);
     SDL_Window* helper = nullptr;
     if (wake != Uint32(-1))
-        helper = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+        helper =
+            SDL_CreateWindow("", 0, 0, kProbeSide, kProbeSide,
+                             SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALLOW_HIGHDPI);
     if (helper == nullptr) {
         std::string message = std::string("cannot start SDL's events: ") + SDL_GetError();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -356,6 +364,23 @@ Sdl2Backend::Sdl2Backend(uint32 wakeEvent, SDL_Window* helper)
     : fHelper(helper), fXDisplay(x11_display(helper)), fWakeEvent(wakeEvent),
       fModifiers(SDL_GetModState())
 {
+    if (fXDisplay != nullptr) {
+        // SDL on X11 works in the screen's pixels whatever the desktop's
+        // scale; the desktop says what it wants through Xft.dpi.
+        fScale = x11_xft_dpi(fXDisplay) >= kHighDpi ? 2 : 1;
+        return;
+    }
+    // Elsewhere (Wayland) SDL works in the desktop's points and gives a
+    // window made with SDL_WINDOW_ALLOW_HIGHDPI the pixels its output's
+    // scale asks for. The hidden helper is on no output yet; SDL gives it
+    // the largest scale of them all. One scale serves every window.
+    int width = 0, height = 0, pixelWidth = 0, pixelHeight = 0;
+    SDL_GetWindowSize(helper, &width, &height);
+    SDL_GetWindowSizeInPixels(helper, &pixelWidth, &pixelHeight);
+    if (width > 0 && pixelWidth * 2 >= width * 3) {
+        fScale = 2;
+        fUnit = 2;
+    }
 }
 
 Sdl2Backend::~Sdl2Backend()
@@ -398,7 +423,7 @@ void Sdl2Backend::ScreenFrame(int32 x, int32 y, int32* left, int32* top, int32* 
 {
     SDL_Rect frame{0, 0, 0, 0};
     bool found = false;
-    SDL_Point point{x, y};
+    SDL_Point point{ToSdl(x), ToSdl(y)};
     int count = SDL_GetNumVideoDisplays();
     for (int i = 0; i < count && !found; i++) {
         SDL_Rect bounds;
@@ -410,13 +435,13 @@ void Sdl2Backend::ScreenFrame(int32 x, int32 y, int32* left, int32* top, int32* 
     if (!found && SDL_GetDisplayBounds(0, &frame) != 0)
         frame = SDL_Rect{0, 0, 0, 0};
     if (left != nullptr)
-        *left = frame.x;
+        *left = frame.x * fUnit;
     if (top != nullptr)
-        *top = frame.y;
+        *top = frame.y * fUnit;
     if (width != nullptr)
-        *width = frame.w;
+        *width = frame.w * fUnit;
     if (height != nullptr)
-        *height = frame.h;
+        *height = frame.h * fUnit;
 }
 
 bool Sdl2Backend::CreateWindow(int32 id, const WindowSpec& wanted)
@@ -424,6 +449,8 @@ bool Sdl2Backend::CreateWindow(int32 id, const WindowSpec& wanted)
     if (id == 0 || Find(id) != nullptr)
         return false;
     Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (fUnit > 1)
+        flags |= SDL_WINDOW_ALLOW_HIGHDPI;
     if (wanted.resizable)
         flags |= SDL_WINDOW_RESIZABLE;
     if (!wanted.decorated || wanted.popup)
@@ -433,9 +460,9 @@ bool Sdl2Backend::CreateWindow(int32 id, const WindowSpec& wanted)
     // `modal` has no SDL counterpart without a parent window: the server
     // keeps modal windows in front itself.
     SDL_Window* sdl = SDL_CreateWindow(
-        wanted.title.c_str(), Clamp(wanted.left, -kMaxCoordinate, kMaxCoordinate),
-        Clamp(wanted.top, -kMaxCoordinate, kMaxCoordinate), Clamp(wanted.width, 1, kMaxSide),
-        Clamp(wanted.height, 1, kMaxSide), flags);
+        wanted.title.c_str(), Clamp(ToSdl(wanted.left), -kMaxCoordinate, kMaxCoordinate),
+        Clamp(ToSdl(wanted.top), -kMaxCoordinate, kMaxCoordinate),
+        Clamp(ToSdl(wanted.width), 1, kMaxSide), Clamp(ToSdl(wanted.height), 1, kMaxSide), flags);
     if (sdl == nullptr)
         return false;
     WindowEntry& window = fWindows[id];
@@ -483,9 +510,10 @@ void Sdl2Backend::SetFrame(int32 id, int32 left, int32 top, int32 width, int32 h
     WindowEntry* window = Find(id);
     if (window == nullptr)
         return;
-    SDL_SetWindowPosition(window->sdl, Clamp(left, -kMaxCoordinate, kMaxCoordinate),
-                          Clamp(top, -kMaxCoordinate, kMaxCoordinate));
-    SDL_SetWindowSize(window->sdl, Clamp(width, 1, kMaxSide), Clamp(height, 1, kMaxSide));
+    SDL_SetWindowPosition(window->sdl, Clamp(ToSdl(left), -kMaxCoordinate, kMaxCoordinate),
+                          Clamp(ToSdl(top), -kMaxCoordinate, kMaxCoordinate));
+    SDL_SetWindowSize(window->sdl, Clamp(ToSdl(width), 1, kMaxSide),
+                      Clamp(ToSdl(height), 1, kMaxSide));
 }
 
 void Sdl2Backend::SetVisible(int32 id, bool visible)
@@ -709,8 +737,8 @@ bool Sdl2Backend::QueryPointer(int32* x, int32* y, uint32* buttons)
     // SDL refreshes its global state only as it reads some events.
     SDL_PumpEvents();
     Uint32 mask = SDL_GetGlobalMouseState(&px, &py);
-    *x = px;
-    *y = py;
+    *x = px * fUnit;
+    *y = py * fUnit;
     *buttons = ButtonsOf(mask);
     return true;
 }
@@ -735,8 +763,8 @@ bool Sdl2Backend::ToScreen(uint32 sdlWindowId, float x, float y, float* screenX,
         return false;
     int left = 0, top = 0;
     SDL_GetWindowPosition(window, &left, &top);
-    *screenX = float(left) + x;
-    *screenY = float(top) + y;
+    *screenX = float(left * fUnit) + x * float(fUnit);
+    *screenY = float(top * fUnit) + y * float(fUnit);
     return true;
 }
 
@@ -751,8 +779,8 @@ NativeEvent Sdl2Backend::PointerEvent(NativeEvent::Type type, int32 target, floa
     int left = 0, top = 0;
     if (WindowEntry* window = Find(target))
         SDL_GetWindowPosition(window->sdl, &left, &top);
-    event.x = screenX - float(left);
-    event.y = screenY - float(top);
+    event.x = screenX - float(left * fUnit);
+    event.y = screenY - float(top * fUnit);
     event.buttons = fHeld;
     event.modifiers = Modifiers(fModifiers);
     return event;
@@ -855,7 +883,7 @@ void Sdl2Backend::PointerLeft()
         SDL_Rect frame;
         SDL_GetWindowPosition(entry.second.sdl, &frame.x, &frame.y);
         SDL_GetWindowSize(entry.second.sdl, &frame.w, &frame.h);
-        SDL_Point point{x, y};
+        SDL_Point point{ToSdl(x), ToSdl(y)};
         if (SDL_PointInRect(&point, &frame))
             return;
     }
@@ -1031,13 +1059,13 @@ void Sdl2Backend::HandleWindowEvent(const SDL_WindowEvent& sdl)
         return;
     case SDL_WINDOWEVENT_MOVED:
         event.type = NativeEvent::WINDOW_MOVED;
-        event.x = float(sdl.data1);
-        event.y = float(sdl.data2);
+        event.x = float(sdl.data1 * fUnit);
+        event.y = float(sdl.data2 * fUnit);
         break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
         event.type = NativeEvent::WINDOW_RESIZED;
-        event.width = sdl.data1;
-        event.height = sdl.data2;
+        event.width = sdl.data1 * fUnit;
+        event.height = sdl.data2 * fUnit;
         break;
     case SDL_WINDOWEVENT_EXPOSED:
         event.type = NativeEvent::WINDOW_EXPOSED;

@@ -24,6 +24,11 @@
 // back to that window when the pop-up is hidden. Focus reports never repeat
 // the state the server already has.
 //
+// Scale: the backend speaks device pixels. On X11 so does SDL, and the
+// desktop's scale is its Xft.dpi resource (2 from 144 dpi on). On Wayland
+// SDL speaks the desktop's points, windows are made high-DPI, and every
+// position and size is converted here, by the scale the outputs ask for.
+//
 // SDL_QUIT is ignored: SDL sends it for the last window closing and for
 // signals, and both are switched off; the close box gives WINDOW_CLOSE.
 
@@ -46,6 +51,7 @@ public:
     ~Sdl2Backend() override;
 
     const char* Name() const override { return "sdl2"; }
+    int32 Scale() const override { return fScale; }
     void ScreenFrame(int32 x, int32 y, int32* left, int32* top, int32* width,
                      int32* height) override;
 
@@ -81,6 +87,9 @@ private:
     };
 
     Sdl2Backend(uint32 wakeEvent, SDL_Window* helper);
+
+    // A device-pixel coordinate or size in SDL's, which may be points.
+    int ToSdl(int32 pixels) const { return pixels / fUnit; }
 
     WindowEntry* Find(int32 id);
     int32 IdOf(uint32 sdlWindowId) const;
@@ -124,6 +133,8 @@ private:
     // server has none (SDL polls every millisecond without one).
     SDL_Window* fHelper;
     void* fXDisplay;
+    int32 fScale = 1; // device pixels per point
+    int32 fUnit = 1;  // device pixels per SDL coordinate
 
     const uint32 fWakeEvent;
     std::atomic<bool> fWakePending{false};

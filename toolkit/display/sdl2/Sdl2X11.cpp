@@ -4,7 +4,11 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
+#include <X11/Xresource.h>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #endif
 
 namespace BPrivate::Sdl2
@@ -67,6 +71,36 @@ bool x11_xsettings(void* display, XSettingsValues* values)
     return parsed;
 }
 
+double x11_xft_dpi(void* display)
+{
+    Display* xdisplay = static_cast<Display*>(display);
+    return xdisplay != nullptr ? xft_dpi_in(XResourceManagerString(xdisplay)) : 0;
+}
+
+double xft_dpi_in(const char* resources)
+{
+    if (resources == nullptr)
+        return 0;
+    // Xrm knows the format's rules (comments, continued lines, the last of
+    // several entries winning), so it reads the string, not we.
+    XrmInitialize();
+    XrmDatabase database = XrmGetStringDatabase(resources);
+    if (database == nullptr)
+        return 0;
+    char* type = nullptr;
+    XrmValue value{};
+    double dpi = 0;
+    if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
+        std::string text(value.addr, value.size);
+        char* end = nullptr;
+        dpi = strtod(text.c_str(), &end);
+        if (end == text.c_str() || !std::isfinite(dpi) || dpi < 0)
+            dpi = 0;
+    }
+    XrmDestroyDatabase(database);
+    return dpi;
+}
+
 namespace
 {
 
@@ -106,6 +140,16 @@ bool x11_query_pointer(void*, int*, int*, unsigned*)
 bool x11_xsettings(void*, XSettingsValues*)
 {
     return false;
+}
+
+double x11_xft_dpi(void*)
+{
+    return 0;
+}
+
+double xft_dpi_in(const char*)
+{
+    return 0;
 }
 
 void x11_tolerate_errors() {}

@@ -3,7 +3,7 @@
 // The little the SDL backend asks of X11 itself. Kept apart so that Xlib's
 // macros (None, Bool, Window ...) stay out of the backend's code.
 
-#include <SDL.h>
+struct SDL_Window;
 
 #include "XSettings.h"
 
@@ -21,6 +21,13 @@ bool x11_query_pointer(void* display, int* x, int* y, unsigned* buttons);
 // The settings of the desktop's XSETTINGS manager, if one runs; false
 // when none does or its settings cannot be read.
 bool x11_xsettings(void* display, XSettingsValues* values);
+
+// The desktop's Xft.dpi, from the resources it loaded into the X server
+// (xrdb) as they were when the connection opened; 0 when none is set or
+// SDL does not run on X11.
+double x11_xft_dpi(void* display);
+// The same, read from a resource manager string.
+double xft_dpi_in(const char* resources);
 
 // Makes X protocol errors survivable. Xlib's default ends the program on
 // any of them, and SDL causes one on its own: it wakes its waiting thread
