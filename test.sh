@@ -11,7 +11,7 @@ packages=(
     cmake ninja-build g++ clang pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     libsdl2-dev libpango1.0-dev fonts-dejavu-core fonts-wqy-microhei
-    ngircd xvfb xdotool x11-apps x11-utils x11-xserver-utils xclip openbox
+    ngircd xvfb xdotool x11-apps x11-utils x11-xserver-utils xclip openbox libxtst-dev
 )
 missing=()
 for package in "${packages[@]}"; do

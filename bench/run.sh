@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in build/ (RelWithDebInfo) and runs all four programs.
-# Extra arguments go to each of them, e.g.
+# Builds the benchmarks in build/ (RelWithDebInfo) and runs all four programs,
+# then bench_desktop (the demo on an Xvfb of its own) when it was built.
+# Extra arguments go to each of the four, e.g.
 #   bench/run.sh --benchmark_filter=redraw
 #   bench/run.sh --benchmark_repetitions=3
 # The exit status is the worst of theirs: 1 when a limit is missed, 2 for
@@ -44,4 +45,13 @@ for program in "${programs[@]}"; do
         status=$code
     fi
 done
+if ninja -C "$build" bench_desktop >/dev/null 2>&1; then
+    echo
+    echo "== $build/bench/bench_desktop"
+    code=0
+    "$build/bench/bench_desktop" || code=$?
+    if [ "$code" -gt "$status" ]; then
+        status=$code
+    fi
+fi
 exit "$status"

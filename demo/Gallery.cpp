@@ -127,8 +127,18 @@ public:
         chat->AddChild(
             new BScrollView("TextScroller", text, B_FOLLOW_ALL_SIDES, 0, false, true, B_NO_BORDER));
         tabs->AddTab(chat);
-        BView* other = new BView(page, "Servers", B_FOLLOW_ALL_SIDES, B_WILL_DRAW);
+        // What to try by hand, as selectable text.
+        BView* other = new BView(page, "Try", B_FOLLOW_ALL_SIDES, B_WILL_DRAW);
         other->SetViewColor(kPanel);
+        BRect hintFrame = page.InsetByCopy(4, 4);
+        BTextView* hints = new BTextView(hintFrame, "hints", hintFrame.OffsetToCopy(0, 0),
+                                         B_FOLLOW_ALL_SIDES, B_WILL_DRAW | B_NAVIGABLE);
+        hints->SetViewColor(240, 240, 240);
+        hints->SetText("Tab and Shift+Tab move the focus; F10 opens the menus.\n"
+                       "Select text, then middle-click a field to paste it.\n"
+                       "Ctrl+Backspace deletes a word.");
+        hints->MakeEditable(false);
+        other->AddChild(hints);
         tabs->AddTab(other);
         back->AddChild(tabs);
     }
