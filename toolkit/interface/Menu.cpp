@@ -877,6 +877,10 @@ void BMenu::MouseMoved(BPoint where, uint32 transit, const BMessage*)
     Guard guard(menu_lock());
     if (!fTracking || fTracking->done)
         return;
+    // A menu opened from the keyboard under a still pointer keeps the
+    // item the keys chose.
+    if (transit == B_ENTERED_VIEW && ConvertToScreen(where) == fTracking->openedAt)
+        return;
     if (transit == B_EXITED_VIEW)
         where.Set(-1, -1);
     HighlightAt(where);

@@ -133,6 +133,7 @@ void BMenuBar::OpenItem(int32 index, bool fromKeyboard, BRect screen)
         tracking->screen = screen;
         uint32 buttons;
         pointer_state(&tracking->lastPointer, &buttons);
+        tracking->openedAt = tracking->lastPointer;
         tracking->lastButtons = buttons;
         tracking->sticky = fromKeyboard || buttons == 0;
         fTracking = tracking;

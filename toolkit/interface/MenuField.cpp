@@ -207,6 +207,7 @@ void BMenuField::OpenMenu(bool fromKeyboard)
     tracking->screen = screen;
     uint32 buttons;
     pointer_state(&tracking->lastPointer, &buttons);
+    tracking->openedAt = tracking->lastPointer;
     tracking->lastButtons = buttons;
     tracking->sticky = fromKeyboard || buttons == 0;
     fMenu->fMinWidth = box.Width() + 1;

@@ -76,6 +76,9 @@ struct MenuTracking : std::enable_shared_from_this<MenuTracking> {
     BMenuItem* chosen = nullptr;
     uint32 lastButtons = 0;
     BPoint lastPointer;
+    // Where the pointer was when the menus opened: a window shown under
+    // it reports the pointer entering, which is no move of the user's.
+    BPoint openedAt;
 
     // Go() waits for `finished`.
     std::mutex waitLock;

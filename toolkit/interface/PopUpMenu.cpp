@@ -62,6 +62,7 @@ BMenuItem* BPopUpMenu::GoAt(BPoint where, bool deliversMessage, bool openAnyway,
         tracking->sticky = buttons == 0;
         tracking->lastButtons = buttons;
         tracking->lastPointer = pointer;
+        tracking->openedAt = pointer;
         // Items without a target speak to whoever opened the menu.
         if (RootMenu() == this && !fOwner.IsValid()) {
             BLooper* looper = BLooper::LooperForThread(find_thread(nullptr));

@@ -30,6 +30,12 @@ bool is_focus_color(rgb_color color)
 class Focus : public ControlTest
 {
 protected:
+    // A list leaves its items to whoever made them.
+    void TearDown() override
+    {
+        ControlTest::TearDown();
+        fItems.clear();
+    }
     BTextControl* Field(const char* name, BRect frame, const char* text = "")
     {
         auto* control = new BTextControl(frame, name, "Label:", text, nullptr);
@@ -39,8 +45,10 @@ protected:
     BListView* List(BRect frame)
     {
         auto* list = new BListView(frame, "list");
-        for (const char* text : {"one", "two", "three"})
-            list->AddItem(new BStringItem(text));
+        for (const char* text : {"one", "two", "three"}) {
+            fItems.push_back(std::make_unique<BStringItem>(text));
+            list->AddItem(fItems.back().get());
+        }
         Add(new BScrollView("list_scroll", list, B_FOLLOW_LEFT | B_FOLLOW_TOP, 0, false, true,
                             B_FANCY_BORDER));
         return list;
@@ -89,6 +97,8 @@ protected:
     {
         return driver->Locked(window, [&] { return window->CurrentFocus(); });
     }
+
+    std::vector<std::unique_ptr<BStringItem>> fItems;
 };
 
 } // namespace
@@ -228,6 +238,22 @@ TEST_F(Focus, F10OpensTheMenuBarAndClosesIt)
     driver->FunctionKey(B_F10_KEY);
     ASSERT_TRUE(driver->WaitIdle());
     EXPECT_FALSE(open()) << "a second F10 closes it";
+
+    // The pointer resting where the menu opens: the window shown under it
+    // reports it entering, which must not take the keys' choice away.
+    BPoint under =
+        driver->Locked(window, [&] { return bar->Frame().LeftBottom() + BPoint(20, 30); });
+    driver->MouseMove(window, under);
+    driver->FunctionKey(B_F10_KEY);
+    ASSERT_TRUE(driver->WaitIdle());
+    ASSERT_TRUE(open());
+    BWindow* menuWindow = driver->Locked(window, [&] { return file->Window(); });
+    BPoint inMenu = driver->Locked(
+        menuWindow, [&] { return menuWindow->ConvertFromScreen(window->ConvertToScreen(under)); });
+    driver->MouseMove(menuWindow, inMenu);
+    driver->Key(B_ENTER);
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(window->Count('sett'), 2);
 
     // Other function keys and Shift+F10 leave the bar alone.
     driver->FunctionKey(B_F9_KEY);

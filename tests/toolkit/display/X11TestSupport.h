@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
@@ -24,6 +25,17 @@ namespace x11_test
 {
 
 inline const bigtime_t kSecond = 1000000;
+
+// Polls until `done` holds; false after `limit`.
+inline bool WaitFor(const std::function<bool()>& done, bigtime_t limit = 5 * kSecond)
+{
+    for (bigtime_t end = system_time() + limit; !done();) {
+        if (system_time() >= end)
+            return false;
+        snooze(20000);
+    }
+    return true;
+}
 
 // Runs a program to its end (killed after ten seconds); its output if asked.
 inline int RunProgram(const std::vector<std::string>& args, std::string* output = nullptr)

@@ -45,16 +45,6 @@ using namespace x11_test;
 namespace
 {
 
-bool WaitFor(const std::function<bool()>& done, bigtime_t limit = 5 * kSecond)
-{
-    for (bigtime_t end = system_time() + limit; !done();) {
-        if (system_time() >= end)
-            return false;
-        snooze(20000);
-    }
-    return true;
-}
-
 // Pixels of `shot` in the rectangle that differ from `before`.
 int Changed(const Screenshot& before, const Screenshot& after, int left, int top, int right,
             int bottom)

@@ -36,16 +36,6 @@ using namespace x11_test;
 namespace
 {
 
-bool WaitFor(const std::function<bool()>& done, bigtime_t limit = 5 * kSecond)
-{
-    for (bigtime_t end = system_time() + limit; !done();) {
-        if (system_time() >= end)
-            return false;
-        snooze(20000);
-    }
-    return true;
-}
-
 // Loads resources into the X server as a desktop session does.
 bool MergeResources(const std::string& text)
 {
