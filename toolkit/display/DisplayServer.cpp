@@ -274,6 +274,14 @@ void DisplayServer::GetPointer(BPoint* where, uint32* buttons) const
         *buttons = fButtons;
 }
 
+uint32 DisplayServer::Presses(BPoint* lastPress) const
+{
+    std::lock_guard<std::mutex> lock(fLock);
+    if (lastPress != nullptr)
+        *lastPress = fLastPress;
+    return fPresses;
+}
+
 BRect DisplayServer::ScreenFrame(BPoint near) const
 {
     int32 left = 0, top = 0, width = 1024, height = 768;
@@ -461,6 +469,10 @@ void DisplayServer::HandleEvent(const NativeEvent& event)
             event.type == NativeEvent::MOUSE_MOVED || event.type == NativeEvent::MOUSE_WHEEL) {
             fPointer.Set(event.screenX, event.screenY);
             fButtons = event.buttons;
+            if (event.type == NativeEvent::MOUSE_DOWN) {
+                fPresses++;
+                fLastPress = fPointer;
+            }
         }
         if (event.type <= NativeEvent::KEY_UP)
             fModifiers = event.modifiers;

@@ -66,6 +66,10 @@ public:
     void SubmitFrame(int32 id, const uint8* pixels, int32 width, int32 height, int32 stride);
     // The pointer in screen coordinates and the buttons held.
     void GetPointer(BPoint* where, uint32* buttons) const;
+    // How many presses there have been, and where the last one was
+    // (screen): a quick click's press and release may both come between
+    // two looks at the buttons.
+    uint32 Presses(BPoint* lastPress = nullptr) const;
     BRect ScreenFrame(BPoint near) const;
     std::string ClipboardText();
     void SetClipboardText(const std::string& text);
@@ -125,6 +129,8 @@ private:
     int32 fPendingFrames = 0;
     BPoint fPointer;
     uint32 fButtons = 0;
+    uint32 fPresses = 0;
+    BPoint fLastPress;
     uint32 fModifiers = 0;
     int32 fPressWindow = 0;     // the window that took the press being held
     std::vector<int32> fPopups; // shown pop-ups, the latest last

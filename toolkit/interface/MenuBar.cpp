@@ -132,7 +132,7 @@ void BMenuBar::OpenItem(int32 index, bool fromKeyboard, BRect screen)
         tracking->openerWindowFrame = Window()->Frame();
         tracking->screen = screen;
         uint32 buttons;
-        pointer_state(&tracking->lastPointer, &buttons);
+        pointer_state(&tracking->lastPointer, &buttons, &tracking->lastPresses);
         tracking->lastButtons = buttons;
         tracking->sticky = fromKeyboard || buttons == 0;
         fTracking = tracking;

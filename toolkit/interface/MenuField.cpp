@@ -206,7 +206,7 @@ void BMenuField::OpenMenu(bool fromKeyboard)
     tracking->openerWindowFrame = Window()->Frame();
     tracking->screen = screen;
     uint32 buttons;
-    pointer_state(&tracking->lastPointer, &buttons);
+    pointer_state(&tracking->lastPointer, &buttons, &tracking->lastPresses);
     tracking->lastButtons = buttons;
     tracking->sticky = fromKeyboard || buttons == 0;
     fMenu->fMinWidth = box.Width() + 1;

@@ -14,7 +14,8 @@
 // sees those in its own window through a message filter; the first open
 // menu's window also polls the pointer, for windows that are busy (the one
 // that waits in Go) or a drag whose events go to the window that took the
-// press.
+// press. It polls the display server's count of presses as well: a quick
+// click's press and release may both fall between two looks.
 
 #include <condition_variable>
 #include <memory>
@@ -73,6 +74,7 @@ struct MenuTracking : std::enable_shared_from_this<MenuTracking> {
     bool done = false;
     BMenuItem* chosen = nullptr;
     uint32 lastButtons = 0;
+    uint32 lastPresses = 0; // the display server's count
     BPoint lastPointer;
 
     // Go() waits for `finished`.
@@ -95,7 +97,8 @@ struct MenuTracking : std::enable_shared_from_this<MenuTracking> {
     // Pointer input in screen coordinates from outside the menu windows.
     void Press(BPoint where, bool polled);
     void Release(BPoint where);
-    void Poll(BPoint where, uint32 buttons);
+    // `presses` counts every press so far, the last at `pressedAt`.
+    void Poll(BPoint where, uint32 buttons, uint32 presses, BPoint pressedAt);
 };
 
 // The pop-up window of a column menu. A menu that goes leaves its window
@@ -138,8 +141,10 @@ private:
 
 // "Ctrl+Shift+Q" for a shortcut.
 std::string shortcut_text(char shortcut, uint32 modifiers);
-// The pointer and buttons as the display server saw them last.
-void pointer_state(BPoint* where, uint32* buttons);
+// The pointer and buttons as the display server saw them last; with
+// `presses`, also its count of presses and where the last one was.
+void pointer_state(BPoint* where, uint32* buttons, uint32* presses = nullptr,
+                   BPoint* pressedAt = nullptr);
 // The screen a point is on.
 BRect screen_frame(BPoint near);
 

@@ -45,12 +45,20 @@ std::vector<MenuWindow*>& menu_window_pool()
     return pool;
 }
 
-void pointer_state(BPoint* where, uint32* buttons)
+void pointer_state(BPoint* where, uint32* buttons, uint32* presses, BPoint* pressedAt)
 {
     *where = BPoint(0, 0);
     *buttons = 0;
-    if (DisplayServer* server = DisplayServer::Get())
-        server->GetPointer(where, buttons);
+    if (presses != nullptr)
+        *presses = 0;
+    DisplayServer* server = DisplayServer::Get();
+    if (server == nullptr)
+        return;
+    // The count first: a press counted after the buttons were read is
+    // found at the next look.
+    if (presses != nullptr)
+        *presses = server->Presses(pressedAt);
+    server->GetPointer(where, buttons);
 }
 
 BRect screen_frame(BPoint near)
@@ -280,16 +288,21 @@ void MenuTracking::Release(BPoint where)
     End(nullptr);
 }
 
-void MenuTracking::Poll(BPoint where, uint32 buttons)
+void MenuTracking::Poll(BPoint where, uint32 buttons, uint32 presses, BPoint pressedAt)
 {
     auto self = shared_from_this();
     if (done)
         return;
-    bool pressed = buttons != 0 && lastButtons == 0;
-    bool released = buttons == 0 && lastButtons != 0;
+    // A press since the last look, though the buttons may be up again.
+    bool clicked = presses != lastPresses;
+    bool pressed = clicked || (buttons != 0 && lastButtons == 0);
+    bool released = buttons == 0 && (lastButtons != 0 || clicked);
     lastButtons = buttons;
+    lastPresses = presses;
     if (pressed) {
-        Press(where, true);
+        Press(clicked ? pressedAt : where, true);
+        if (released)
+            Release(where);
     } else if (released) {
         Release(where);
     } else if (buttons != 0 && !sticky && where != lastPointer) {
@@ -411,16 +424,16 @@ void MenuWindow::_Wakeup()
     if (!fPolling || system_time() < fLastPoll + kPollInterval)
         return;
     fLastPoll = system_time();
-    BPoint where;
-    uint32 buttons;
-    pointer_state(&where, &buttons);
+    BPoint where, pressedAt;
+    uint32 buttons, presses;
+    pointer_state(&where, &buttons, &presses, &pressedAt);
     Guard guard(menu_lock());
     std::shared_ptr<MenuTracking> tracking = fMenu != nullptr ? fMenu->fTracking : nullptr;
     if (!tracking || tracking->done || tracking->LevelOf(fMenu) != 0) {
         fPolling = false;
         return;
     }
-    tracking->Poll(where, buttons);
+    tracking->Poll(where, buttons, presses, pressedAt);
 }
 
 // -- presses in the opener's window ------------------------------------------------------

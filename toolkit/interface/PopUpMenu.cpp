@@ -47,8 +47,8 @@ BMenuItem* BPopUpMenu::GoAt(BPoint where, bool deliversMessage, bool openAnyway,
 {
     BRect screen = screen_frame(where);
     BPoint pointer;
-    uint32 buttons;
-    pointer_state(&pointer, &buttons);
+    uint32 buttons, presses;
+    pointer_state(&pointer, &buttons, &presses);
     auto tracking = std::make_shared<MenuTracking>();
     {
         Guard guard(menu_lock());
@@ -61,6 +61,7 @@ BMenuItem* BPopUpMenu::GoAt(BPoint where, bool deliversMessage, bool openAnyway,
             tracking->clickToOpen = *clickToOpen;
         tracking->sticky = buttons == 0;
         tracking->lastButtons = buttons;
+        tracking->lastPresses = presses;
         tracking->lastPointer = pointer;
         // Items without a target speak to whoever opened the menu.
         if (RootMenu() == this && !fOwner.IsValid()) {
