@@ -17,6 +17,9 @@ namespace
 std::mutex sInstanceLock;
 DisplayServer* sInstance = nullptr;
 
+// The key's byte, as the interface kit knows it.
+const char kEscape = 0x1b;
+
 } // namespace
 
 DisplayServer* DisplayServer::Get()
@@ -552,11 +555,31 @@ void DisplayServer::HandleEvent(const NativeEvent& event)
         toFocus = true;
         break;
     }
-    case NativeEvent::WINDOW_CLOSE:
+    case NativeEvent::WINDOW_CLOSE: {
         if (!accepts)
             return;
+        // An open menu never sees the window manager's close button or key:
+        // it closes first, as by Escape, since the window may be waiting
+        // for its answer and would take the request only then.
+        int32 popupId = 0;
+        {
+            std::lock_guard<std::mutex> lock(fLock);
+            if (!fPopups.empty())
+                popupId = fPopups.back();
+        }
+        if (popupId != 0) {
+            BMessage escape(B_KEY_DOWN);
+            escape.AddInt64("when", system_time());
+            escape.AddInt32("modifiers", 0);
+            escape.AddInt32("key", 0);
+            escape.AddInt8("byte", kEscape);
+            escape.AddString("bytes", std::string(1, kEscape).c_str());
+            escape.AddInt32("raw_char", kEscape);
+            Post(popupId, &escape, true);
+        }
         message.what = B_QUIT_REQUESTED;
         break;
+    }
     case NativeEvent::WINDOW_FOCUS:
         if (event.active && !popup)
             SetActive(event.window);

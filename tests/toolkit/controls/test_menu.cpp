@@ -768,6 +768,30 @@ TEST_F(Menus, AQuickClickElsewhereClosesTheMenu)
     delete popUp;
 }
 
+// The close button or key of the window manager, which no menu sees, while
+// the window waits in Go(): the menu closes first, as by Escape, so that
+// the window takes the request at once.
+TEST_F(Menus, ACloseRequestClosesTheMenuFirst)
+{
+    auto* popUp = new BPopUpMenu("Nick", false, false);
+    popUp->AddItem(new BMenuItem("Whois", new BMessage(kWhois)));
+    driver->Locked(window, [&] { content->popUp = popUp; });
+    BMessage open(kOpenPopUp);
+    window->PostMessage(&open, content);
+    ASSERT_NE(WaitShown("Nick"), nullptr);
+
+    driver->Close(window);
+    bool closed = wait_until([&] { return !BLooper::_IsValid(window); }, 2000000);
+    EXPECT_TRUE(closed) << "the close request waits for the menu";
+    if (!closed)
+        driver->Key(B_ESCAPE);
+    ASSERT_TRUE(wait_until([&] { return !BLooper::_IsValid(window); }));
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(Shown("Nick"), nullptr);
+    EXPECT_EQ(app->recorder.Count(kWhois), 0);
+    delete popUp;
+}
+
 // The application asked to quit (another window's close box, a shortcut)
 // while a window waits in Go() for its menu: the menus go first and the
 // window gets its answer, even when it opens its menu again right away.
