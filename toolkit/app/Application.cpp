@@ -17,6 +17,10 @@ bool (*gWindowsQuitRequested)() = nullptr;
 
 namespace
 {
+// How often a quitting application, waiting for a window's lock, looks for
+// menus that window may have opened.
+const bigtime_t kMenuCheck = 50000;
+
 // Never destroyed, like the list of loopers.
 struct WindowEntry {
     BWindow* window;
@@ -53,6 +57,25 @@ std::vector<BWindow*> windows()
     for (const WindowEntry& entry : window_entries())
         all.push_back(entry.window);
     return all;
+}
+
+void quit_popup_windows()
+{
+    // Menu windows never wait for another window, so locking them is safe.
+    for (const WindowEntry& entry : window_entries()) {
+        if (entry.popup && BLooper::_LockLooper(entry.looper, B_INFINITE_TIMEOUT) == B_OK)
+            entry.looper->Quit();
+    }
+}
+
+status_t lock_quitting_menus(BLooper* looper)
+{
+    for (;;) {
+        status_t status = BLooper::_LockLooper(looper, kMenuCheck);
+        if (status != B_TIMED_OUT)
+            return status;
+        quit_popup_windows();
+    }
 }
 
 } // namespace BPrivate
@@ -123,16 +146,11 @@ int32 BApplication::_AppThread(void* application)
 
 void BApplication::QuitOtherLoopers()
 {
-    // Menus first: a window waiting for a menu's answer holds its lock
-    // until the menu goes.
-    for (const auto& entry : BPrivate::window_entries()) {
-        if (entry.popup && BLooper::_LockLooper(entry.looper, B_INFINITE_TIMEOUT) == B_OK)
-            entry.looper->Quit();
-    }
+    BPrivate::quit_popup_windows();
     for (BLooper* looper : BLooper::_AllLoopers()) {
         // A looper may have taken another down meanwhile: lock through the
         // list, which knows.
-        if (looper != this && BLooper::_LockLooper(looper, B_INFINITE_TIMEOUT) == B_OK)
+        if (looper != this && BPrivate::lock_quitting_menus(looper) == B_OK)
             looper->Quit();
     }
     BPrivate::reap_looper_threads();

@@ -62,4 +62,12 @@ extern bool (*gWindowsQuitRequested)();
 void register_window(BWindow* window, BLooper* looper, bool popup);
 void unregister_window(BWindow* window);
 std::vector<BWindow*> windows();
+// Quits every pop-up window there is. A window waiting in a menu's Go()
+// holds its lock until the menu goes, so the application, when it quits,
+// quits the menus before it locks any other window.
+void quit_popup_windows();
+// Locks a looper for the quitting application, quitting the menus that
+// show meanwhile: the looper may wait for one it opened after the others
+// went. B_OK, or an error when the looper is gone.
+status_t lock_quitting_menus(BLooper* looper);
 } // namespace BPrivate

@@ -705,6 +705,10 @@ void DisplayServer::HandleEvent(const NativeEvent& native)
     case NativeEvent::WINDOW_CLOSE:
         if (!accepts)
             return;
+        // Open menus never see the window manager's close button or key:
+        // they close first, since the window may be waiting for their
+        // answer and would take the request only then.
+        DismissPopups(BPoint(event.screenX, event.screenY));
         message.what = B_QUIT_REQUESTED;
         break;
     case NativeEvent::WINDOW_FOCUS:

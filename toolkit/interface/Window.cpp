@@ -77,17 +77,11 @@ BRect snapped(BRect frame)
 // The application may quit when every window agrees.
 bool windows_quit_requested()
 {
-    // Open menus go first: a window waiting for one holds its lock.
+    // Open menus go first, without locking any other window: a window
+    // waiting for a menu holds its lock until the menu goes.
+    BPrivate::quit_popup_windows();
     for (BWindow* window : BPrivate::windows()) {
-        if (BLooper::_LockLooper(window, B_INFINITE_TIMEOUT) != B_OK)
-            continue;
-        if (window->_IsPopup())
-            window->Quit();
-        else
-            window->Unlock();
-    }
-    for (BWindow* window : BPrivate::windows()) {
-        if (BLooper::_LockLooper(window, B_INFINITE_TIMEOUT) != B_OK)
+        if (BPrivate::lock_quitting_menus(window) != B_OK)
             continue; // gone meanwhile
         bool agrees = window->QuitRequested();
         window->Unlock();

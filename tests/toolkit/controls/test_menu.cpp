@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include <AppDefs.h>
 #include <DisplayServer.h>
 #include <Menu.h>
 #include <MenuBar.h>
@@ -768,6 +769,103 @@ TEST_F(Menus, GoFromAWindowThreadReturnsTheChoice)
     EXPECT_EQ(Shown("Nick"), nullptr);
 
     driver->Locked(window, [&] { content->popUp = nullptr; });
+    delete popUp;
+}
+
+// A click whose press and release come at once (a tap on a touchpad, a
+// click made by a program) closes an open menu like a held press does, in
+// the window waiting in Go() and in a window the menu does not belong to.
+TEST_F(Menus, AQuickClickElsewhereClosesTheMenu)
+{
+    auto* popUp = new BPopUpMenu("Nick", false, false);
+    popUp->AddItem(new BMenuItem("Whois", new BMessage(kWhois)));
+    driver->Locked(window, [&] { content->popUp = popUp; });
+    auto* other = new RecordingWindow(BRect(600, 100, 799, 299), "Other");
+    other->Show();
+    ASSERT_TRUE(driver->WaitIdle());
+
+    for (int i = 1; i <= 4; i++) {
+        BMessage open(kOpenPopUp);
+        window->PostMessage(&open, content);
+        ASSERT_NE(WaitShown("Nick"), nullptr);
+        content->result = popUp->ItemAt(0);
+        if (i % 2 == 1)
+            driver->Click(window, BPoint(20, 250));
+        else
+            driver->Click(other, BPoint(50, 50));
+        bool closed = wait_until([&] { return content->goes == i; }, 1000000);
+        EXPECT_TRUE(closed) << "click " << i << " went unseen";
+        if (!closed)
+            driver->Key(B_ESCAPE);
+        ASSERT_TRUE(wait_until([&] { return content->goes == i; }));
+        EXPECT_EQ(content->result, nullptr);
+        ASSERT_TRUE(driver->WaitIdle());
+        EXPECT_EQ(Shown("Nick"), nullptr);
+    }
+    // The menu bar's menu, clicked away in the other window.
+    ASSERT_NE(OpenFile(), nullptr);
+    driver->Click(other, BPoint(50, 50));
+    EXPECT_TRUE(wait_until([&] { return Shown("File") == nullptr; }, 1000000));
+    EXPECT_EQ(window->Count(kWhois), 0);
+
+    driver->Locked(window, [&] { content->popUp = nullptr; });
+    delete popUp;
+}
+
+// The close button or key of the window manager, which no menu sees, while
+// the window waits in Go(): the menu closes first, as by Escape, so that
+// the window takes the request at once.
+TEST_F(Menus, ACloseRequestClosesTheMenuFirst)
+{
+    auto* popUp = new BPopUpMenu("Nick", false, false);
+    popUp->AddItem(new BMenuItem("Whois", new BMessage(kWhois)));
+    driver->Locked(window, [&] { content->popUp = popUp; });
+    BMessage open(kOpenPopUp);
+    window->PostMessage(&open, content);
+    ASSERT_NE(WaitShown("Nick"), nullptr);
+
+    driver->Close(window);
+    bool closed = wait_until([&] { return !BLooper::_IsValid(window); }, 2000000);
+    EXPECT_TRUE(closed) << "the close request waits for the menu";
+    if (!closed)
+        driver->Key(B_ESCAPE);
+    ASSERT_TRUE(wait_until([&] { return !BLooper::_IsValid(window); }));
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(Shown("Nick"), nullptr);
+    EXPECT_EQ(app->recorder.Count(kWhois), 0);
+    delete popUp;
+}
+
+// The application asked to quit (another window's close box, a shortcut)
+// while a window waits in Go() for its menu: the menus go first and the
+// window gets its answer, even when it opens its menu again right away.
+TEST_F(Menus, TheApplicationQuitsWhileAWindowWaitsInGo)
+{
+    auto* popUp = new BPopUpMenu("Nick", false, false);
+    popUp->AddItem(new BMenuItem("Whois", new BMessage(kWhois)));
+    auto* more = new BMenu("More");
+    more->AddItem(new BMenuItem("Query", new BMessage(kQuery)));
+    popUp->AddItem(more);
+    driver->Locked(window, [&] { content->popUp = popUp; });
+    BMessage open(kOpenPopUp);
+    window->PostMessage(&open, content);
+    // Waiting behind the first: opened as soon as that one returns.
+    window->PostMessage(&open, content);
+    BWindow* menu = WaitShown("Nick");
+    ASSERT_NE(menu, nullptr);
+    driver->MouseMove(menu, ItemPoint(menu, popUp->ItemAt(1)));
+    ASSERT_NE(WaitShown("More"), nullptr);
+
+    app->PostMessage(B_QUIT_REQUESTED);
+    bool quit = wait_until([&] { return !app->IsRunning(); }, 3000000);
+    EXPECT_TRUE(quit) << "the quit waits for the open menu";
+    // Else let the test end: menus closed by hand let the quit go on.
+    while (!quit) {
+        driver->Key(B_ESCAPE);
+        quit = wait_until([&] { return !app->IsRunning(); }, 500000);
+    }
+    EXPECT_TRUE(driver->Windows().empty());
+    EXPECT_EQ(app->recorder.Count(kWhois) + app->recorder.Count(kQuery), 0);
     delete popUp;
 }
 
