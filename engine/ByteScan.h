@@ -78,15 +78,35 @@ inline const char* find_either(const char* p, const char* end, char a, char b)
 #endif
 }
 
-// find_either, also telling whether a byte that is not plain ASCII (0x80
-// or above, or 0x01, which marks CTCP) lies before the match (or anywhere,
-// when there is none).
-inline const char* find_either_noting_special(const char* p, const char* end, char a, char b,
-                                              bool* special)
+// The first `a`, `b` or `c` in [p, end), or nullptr.
+inline const char* find_any(const char* p, const char* end, char a, char b, char c)
 {
 #ifdef __SSE2__
     const __m128i va = _mm_set1_epi8(a);
     const __m128i vb = _mm_set1_epi8(b);
+    const __m128i vc = _mm_set1_epi8(c);
+    return find_first(p, end, [va, vb, vc](__m128i block) {
+        return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb)),
+                            _mm_cmpeq_epi8(block, vc));
+    });
+#else
+    for (; p < end; p++)
+        if (*p == a || *p == b || *p == c)
+            return p;
+    return nullptr;
+#endif
+}
+
+// find_any, also telling whether a byte that is not plain ASCII (0x80 or
+// above, or 0x01, which marks CTCP) lies before the match (or anywhere,
+// when there is none).
+inline const char* find_any_noting_special(const char* p, const char* end, char a, char b, char c,
+                                           bool* special)
+{
+#ifdef __SSE2__
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    const __m128i vc = _mm_set1_epi8(c);
     const __m128i marker = _mm_set1_epi8(0x01);
     const char* begin = p;
     uint32_t seen = 0;
@@ -95,8 +115,9 @@ inline const char* find_either_noting_special(const char* p, const char* end, ch
     // its top bit set, so that one mask covers both kinds.
     auto look = [&](const char* at, uint32_t skip, uint32_t* matches) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        *matches = uint32_t(_mm_movemask_epi8(
-                       _mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb)))) >>
+        *matches = uint32_t(_mm_movemask_epi8(_mm_or_si128(
+                       _mm_or_si128(_mm_cmpeq_epi8(block, va), _mm_cmpeq_epi8(block, vb)),
+                       _mm_cmpeq_epi8(block, vc)))) >>
                    skip;
         return uint32_t(_mm_movemask_epi8(_mm_or_si128(block, _mm_cmpeq_epi8(block, marker)))) >>
                skip;
@@ -124,7 +145,7 @@ inline const char* find_either_noting_special(const char* p, const char* end, ch
         p = end;
     }
     for (; p < end; p++) {
-        if (*p == a || *p == b)
+        if (*p == a || *p == b || *p == c)
             break;
         seen |= (static_cast<unsigned char>(*p) & 0x80) | (*p == 0x01);
     }
@@ -133,7 +154,7 @@ inline const char* find_either_noting_special(const char* p, const char* end, ch
 #else
     bool any = false;
     for (; p < end; p++) {
-        if (*p == a || *p == b)
+        if (*p == a || *p == b || *p == c)
             break;
         any |= (static_cast<unsigned char>(*p) & 0x80) != 0 || *p == 0x01;
     }

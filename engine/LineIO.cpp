@@ -37,21 +37,19 @@ bool LineSplitter::Take(const char** data, const char* end)
 {
     const char* p = *data;
     bool complete = false;
-    // Whole stretches at a time: up to the line end, a NUL or the cut,
-    // whichever comes first. A NUL is skipped and does not count toward the
-    // cut.
+    // Whole stretches at a time: up to the line end, a NUL, a CR or the
+    // cut, whichever comes first. NUL and CR are skipped and do not count
+    // toward the cut.
     while (p < end && !complete) {
         const char* limit = p + std::min(size_t(end - p), size_t(LINE_MAX_RAW) - fCount);
-        const char* hit = byte_scan::find_either(p, limit, '\n', '\0');
+        const char* hit = byte_scan::find_any(p, limit, '\n', '\0', '\r');
         const char* stop = hit != nullptr ? hit : limit;
         memcpy(fLine + fCount, p, size_t(stop - p));
         fCount += size_t(stop - p);
         p = stop;
-        if (hit != nullptr && *hit == '\0') {
+        if (hit != nullptr && *hit != '\n') {
             p++;
         } else if (hit != nullptr) {
-            if (fCount > 0 && fLine[fCount - 1] == '\r')
-                fCount--;
             fLine[fCount++] = '\n';
             p++;
             complete = true;
@@ -71,13 +69,19 @@ bool LineSplitter::Next(char** data, char* end)
 {
     char* p = *data;
     if (fCount == 0) {
-        // At the start of a line: a whole line ahead, with its LF where
-        // Take would not have cut it, is taken where it lies.
+        // At the start of a line: a whole line ahead, with its LF (or CR LF)
+        // where Take would not have cut it and no other NUL or CR before,
+        // is taken where it lies.
         const char* limit = p + std::min(size_t(end - p), size_t(LINE_MAX_RAW));
         bool special;
-        const char* hit = byte_scan::find_either_noting_special(p, limit, '\n', '\0', &special);
-        if (hit != nullptr && *hit == '\n') {
-            char* lf = p + (hit - p);
+        const char* hit =
+            byte_scan::find_any_noting_special(p, limit, '\n', '\0', '\r', &special);
+        char* lf = nullptr;
+        if (hit != nullptr && *hit == '\n')
+            lf = p + (hit - p);
+        else if (hit != nullptr && *hit == '\r' && hit + 1 < end && hit[1] == '\n')
+            lf = p + (hit - p) + 1;
+        if (lf != nullptr) {
             char* last = lf;
             fPlain = nullptr;
             if (lf > p && lf[-1] == '\r') {

@@ -3,9 +3,10 @@
 // The byte-level rules of the connection, apart from any socket so that
 // they can be tested and fuzzed on their own.
 //
-// Reading: a line ends at LF, and a CR just before that LF is dropped; NUL
-// bytes are dropped; a line is cut after 511 bytes and the rest of the
-// server's line is read as the next line. The line is then converted to
+// Reading: a line ends at LF; CR and NUL bytes are dropped wherever they
+// are (a CR is never text) and do not count toward the cut; a line is cut
+// after 511 bytes and the rest of the server's line is read as the next
+// line. The line is then converted to
 // UTF-8 whole, into a buffer big enough for any 511 bytes to grow into.
 // Most lines need neither copy nor conversion: one that lies whole in the
 // receive block stays there, and if it is plain ASCII (without the CTCP

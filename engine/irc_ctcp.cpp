@@ -54,6 +54,11 @@ bool irc::ctcp_allowed(const char* nick)
 
 bool irc::reply_ctcp(char* command, char* prefix, char* ctcp)
 {
+    // A marker with no word after it (another marker, a blank, the end)
+    // is no query or answer: the line is plain text, left as it is.
+    char first = ctcp[1];
+    if (first == 0x01 || first == ' ' || first == '\n' || first == '\0')
+        return false;
     bool isNotice = d_strncmp(command, "NOTICE") == 0;
 
     char* bang = strchr(prefix, '!');

@@ -24,13 +24,12 @@ std::vector<std::string> expected_lines(const char* stream, const char* end)
     std::string line;
     for (const char* p = stream; p < end; p++) {
         if (*p == '\n') {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
             lines.push_back(line + '\n');
             line.clear();
             continue;
         }
-        if (*p != '\0')
+        // CR and NUL are no text, wherever they are.
+        if (*p != '\0' && *p != '\r')
             line += *p;
         if (line.size() == size_t(LINE_MAX_RAW)) {
             lines.push_back(line);

@@ -43,6 +43,9 @@ TEST(ByteScan, FindsTheFirstMatchOfEveryStretchWithoutReadingOutsideIt)
                     EXPECT_EQ(byte_scan::find_either(p, end, '\n', ' '),
                               reference(p, end, '\n', ' '))
                         << size << " " << first << " " << second << " " << start;
+                    EXPECT_EQ(byte_scan::find_any(p, end, 'x', '\n', ' '),
+                              reference(p, end, '\n', ' '))
+                        << size << " " << first << " " << second << " " << start;
                 }
             }
         }
@@ -88,7 +91,7 @@ TEST(ByteScan, TellsExactlyWhetherASpecialByteComesBeforeTheMatch)
                         for (const char* q = p; q < (expected != nullptr ? expected : end); q++)
                             expectedHigh |= (static_cast<unsigned char>(*q) & 0x80) != 0 || *q == 1;
                         bool high = !expectedHigh;
-                        EXPECT_EQ(byte_scan::find_either_noting_special(p, end, '\n', '\0', &high),
+                        EXPECT_EQ(byte_scan::find_any_noting_special(p, end, '\n', '\0', '\r', &high),
                                   expected)
                             << size << " " << match << " " << highAt << " " << start;
                         EXPECT_EQ(high, expectedHigh)

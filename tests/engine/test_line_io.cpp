@@ -66,21 +66,41 @@ TEST(LineReader, PlainLinesEndedByCrLfStayInPlaceTheRestAreConverted)
     EXPECT_FALSE(lines[6].inPlace) << "a CTCP marker";
 }
 
-// The reader's rules one byte at a time: LF ends a line (a CR before it
-// dropped), NULs are dropped, and a line is cut after 511 bytes.
+// A CR is never text: as seen, a line ending in three CRs reached the
+// window with two of them. Every CR goes, before the line end or inside.
+TEST(LineReader, NoCarriageReturnReachesTheText)
+{
+    using namespace std::string_literals;
+    for (int16 encoding : {int16(B_ISO1_CONVERSION), int16(B_MS_WINDOWS_1251_CONVERSION)}) {
+        const auto lines = take_all(":a!b PRIVMSG #c :hi\r\r\r\n"
+                                    ":a!b PRIVMSG #c :one\rtwo\r\n"
+                                    "\r\r\n"
+                                    "\rlead\r\n"
+                                    "plain\r\n"s,
+                                    encoding);
+        ASSERT_EQ(lines.size(), 5u);
+        EXPECT_EQ(lines[0].text, ":a!b PRIVMSG #c :hi\n");
+        EXPECT_EQ(lines[1].text, ":a!b PRIVMSG #c :onetwo\n");
+        EXPECT_EQ(lines[2].text, "\n");
+        EXPECT_EQ(lines[3].text, "lead\n");
+        EXPECT_EQ(lines[4].text, "plain\n");
+        EXPECT_TRUE(lines[4].inPlace) << "the usual line stays fast";
+    }
+}
+
+// The reader's rules one byte at a time: LF ends a line, CR and NUL are
+// dropped wherever they are, and a line is cut after 511 other bytes.
 std::vector<std::string> byte_by_byte(const std::string& bytes)
 {
     std::vector<std::string> lines;
     std::string line;
     for (char c : bytes) {
         if (c == '\n') {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
             lines.push_back(line + '\n');
             line.clear();
             continue;
         }
-        if (c != '\0')
+        if (c != '\0' && c != '\r')
             line += c;
         if (line.size() == 511) {
             lines.push_back(line);
@@ -95,7 +115,7 @@ std::vector<std::string> byte_by_byte(const std::string& bytes)
 TEST(LineReader, LinesAroundTheCutReadAsOneByteAtATime)
 {
     for (size_t body = 505; body <= 515; body++) {
-        for (const char* end : {"\r\n", "\n"}) {
+        for (const char* end : {"\r\n", "\n", "\r\r\r\n", "\r"}) {
             const std::string bytes = std::string(body, 'x') + end + "next\r\n";
             const auto lines = take_all(bytes, B_ISO1_CONVERSION);
             const auto expected = byte_by_byte(bytes);

@@ -183,6 +183,27 @@ TEST_F(Parse, UnansweredCtcpIsPostedCutAfterItsWord)
     EXPECT_TRUE(parse(*engine, ":ann!u PRIVMSG me :\x01version\x01\n").posted);
 }
 
+// As seen: a NOTICE made only of CTCP markers produced the status line
+// " e ". A marker with no word after it is no CTCP: the line is posted as
+// the plain text it is, and no status line comes of it.
+TEST_F(Parse, AMarkerWithoutAWordIsPlainText)
+{
+    SetNick("e");
+    for (const char* text : {"\x01\x01\x01", "\x01", "\x01 VERSION\x01", "\x01\x01VERSION\x01"}) {
+        for (const char* command : {"NOTICE", "PRIVMSG"}) {
+            std::string line = std::string(":bob!u ") + command + " e :" + text + "\n";
+            Parsed parsed = parse(*engine, line.c_str());
+            ASSERT_TRUE(parsed.posted) << line;
+            EXPECT_EQ(parsed.params, std::string("e :") + text + "\n");
+            EXPECT_EQ(parsed.from, "bob");
+        }
+    }
+    // Only the query after it counts: posted, then a real one reported.
+    EXPECT_FALSE(parse(*engine, ":bob!u NOTICE e :\x01VERSION x\x01\n").posted);
+    ASSERT_TRUE(owner->WaitForInfo("VERSION bob x\n"));
+    EXPECT_EQ(owner->Infos(), std::vector<std::string>{"VERSION bob x\n"});
+}
+
 TEST_F(Parse, EveryLineReachesTheDebugWindow)
 {
     RecordingLooper* debug = new RecordingLooper;
