@@ -544,6 +544,7 @@ TEST(Looper, ABacklogCountsOutMessagesDroppedUnhandled)
 
     // In the queue of a looper deleted without ever running.
     auto* never = new TestLooper(log);
+    std::shared_ptr<BPrivate::LooperPort> port = never->_Port();
     for (int i = 0; i < 3; i++) {
         BMessage m = text("queued");
         never->_PostCounted(&m, backlog);
@@ -552,8 +553,8 @@ TEST(Looper, ABacklogCountsOutMessagesDroppedUnhandled)
     never->Quit();
     EXPECT_EQ(backlog->Count(), 0);
 
-    // A looper that is gone refuses the message and does not count it.
-    BMessage late = text("late");
-    EXPECT_NE(never->_PostCounted(&late, backlog), B_OK);
+    // The port of a looper that is gone refuses the message and does not
+    // count it.
+    EXPECT_NE(BLooper::_PostToken(port, text("late"), 0, backlog), B_OK);
     EXPECT_EQ(backlog->Count(), 0);
 }
