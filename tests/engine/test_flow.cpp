@@ -426,6 +426,10 @@ TEST_F(Flow, APartlyWrittenLineIsCompletedBeforeAnyOther)
     Connect(4096);
     std::mutex lock;
     std::string received;
+    // Set once the pings have stopped: the reader ends when the client has
+    // been quiet for a while, so that no answer is caught half read.
+    std::atomic<bool> drain{false};
+    std::atomic<bool> stopPings{false};
     threads.emplace_back([&] {
         static const size_t sPieces[] = {1, 7, 64, 333, 997, 1500, 2, 129};
         char buffer[1500];
@@ -443,8 +447,11 @@ TEST_F(Flow, APartlyWrittenLineIsCompletedBeforeAnyOther)
                     snooze(100000);
             }
             struct pollfd wait = {server->Fd(), POLLIN, 0};
-            if (poll(&wait, 1, 100) <= 0)
+            if (poll(&wait, 1, 300) <= 0) {
+                if (drain.load())
+                    return;
                 continue;
+            }
             ssize_t n = recv(server->Fd(), buffer, sPieces[i % 8], 0);
             if (n <= 0)
                 return;
@@ -455,7 +462,7 @@ TEST_F(Flow, APartlyWrittenLineIsCompletedBeforeAnyOther)
     });
     std::atomic<int> pings{0};
     threads.emplace_back([&] {
-        while (!stop.load()) {
+        while (!stop.load() && !stopPings.load()) {
             std::string ping = "PING :p" + std::to_string(pings.load()) + "\r\n";
             if (send(server->Fd(), ping.data(), ping.size(), MSG_NOSIGNAL) != ssize_t(ping.size()))
                 return;
@@ -479,9 +486,12 @@ TEST_F(Flow, APartlyWrittenLineIsCompletedBeforeAnyOther)
     };
     for (int i = 0; i < 30000 && !complete(); i++)
         snooze(1000);
-    stop = true;
+    stopPings = true;
+    threads[1].join();
+    drain = true;
     for (std::thread& thread : threads)
-        thread.join();
+        if (thread.joinable())
+            thread.join();
     threads.clear();
 
     std::istringstream lines(received);
