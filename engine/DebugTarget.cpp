@@ -22,10 +22,10 @@ bool DebugTarget::IsSet() const
     return fWindow.load() != nullptr;
 }
 
-bool DebugTarget::Post(BMessage* message) const
+bool DebugTarget::Post(BMessage* message, const std::shared_ptr<BPrivate::Backlog>& backlog) const
 {
     std::lock_guard<std::mutex> lock(fLock);
-    // PostMessage checks that the looper still exists.
+    // Posting checks that the looper still exists.
     BLooper* window = fWindow.load();
-    return window != nullptr && window->PostMessage(message) == B_OK;
+    return window != nullptr && window->_PostCounted(message, backlog) == B_OK;
 }

@@ -7,10 +7,15 @@
 // IsSet, asked for every line, only reads: Post checks again.
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 class BLooper;
 class BMessage;
+namespace BPrivate
+{
+class Backlog;
+}
 
 class DebugTarget
 {
@@ -20,8 +25,10 @@ public:
     // late must not unhook its successor.
     void Clear(BLooper* window);
     bool IsSet() const;
-    // Posts a copy of the message to the window, if one is set.
-    bool Post(BMessage* message) const;
+    // Posts a copy of the message to the window, if one is set, counted in
+    // `backlog` if one is given: an engine pauses for a slow debug window
+    // as for its own.
+    bool Post(BMessage* message, const std::shared_ptr<BPrivate::Backlog>& backlog = nullptr) const;
 
 private:
     mutable std::mutex fLock;

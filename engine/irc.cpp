@@ -1,7 +1,9 @@
 #include "irc.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include <unistd.h>
 
 #include <AppPrefs.h>
+#include <Backlog.h>
 #include <Prefs.h>
 
 #include "DebugTarget.h"
@@ -27,8 +30,21 @@ namespace
 const int16 kDefaultEncoding = 14; // Windows code page 1252
 // How long the destructor lets the server close the connection after QUIT.
 const bigtime_t kQuitWait = 3000000;
-// How long a write may wait for room in the socket before it gives up.
-const int kWriteTimeoutMs = 10000;
+// How long unsent bytes may make no progress: a server that reads nothing
+// for this long is not coming back.
+const bigtime_t kStallTimeout = 60000000;
+std::atomic<bigtime_t> sStallTimeout{kStallTimeout};
+// How often a paused reader looks at the backlog when it has no
+// descriptor to wait on (eventfd failed).
+const int kBacklogPollMs = 10;
+
+const char kOverflowText[] = "ERROR : more than 64 KB waiting to be sent, connection closed\n";
+const char kStallText[] = "ERROR : the server stopped reading, connection closed\n";
+const char kSendText[] = "ERROR : send()\n";
+
+// The engine whose network thread this is: its lines go ahead of the
+// window's.
+thread_local const irc* tNetworkEngine = nullptr;
 // Tells engines apart for the lifetime of the program, even when one is made
 // where another was deleted.
 std::atomic<uint64> sNextEngineId{1};
@@ -78,11 +94,14 @@ void* run_lookup(void* data)
 } // namespace
 
 irc::irc(BLooper* looper)
-    : BHandler("irc"), m_looper(looper), m_addr{},
+    : BHandler("irc"), m_looper(looper),
+      m_backlog(std::make_shared<BPrivate::Backlog>(IRC_BACKLOG_RESUME)), m_addr{},
       m_socket(-1), m_server{}, m_cur_nick{}, m_user{}, m_port{}, m_port_num(0), m_line{},
-      m_thread(-1), m_quit(false), m_thread_done(false),
-      m_wake_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_rbuf{}, m_rpos(0), m_rlen(0),
-      m_ctcp_window_start(0), m_ctcp_answers(0), m_ctcp_dropping(false), m_id(sNextEngineId++)
+      m_thread(-1), m_quit(false), m_closing(false), m_thread_done(false),
+      m_wake_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_send_open(false), m_socket_full(false),
+      m_send_progress(0), m_send_overflow(false), m_unsent(0), m_head_sent(0),
+      m_paused(false), m_rbuf{}, m_rpos(0), m_rlen(0), m_ctcp_window_start(0), m_ctcp_answers(0),
+      m_ctcp_dropping(false), m_id(sNextEngineId++)
 {
     m_thread = spawn_thread(net_irc_thread_stub, "irc_thread", B_NORMAL_PRIORITY, this);
 }
@@ -90,18 +109,17 @@ irc::irc(BLooper* looper)
 irc::~irc()
 {
     msg_info("QUITING...\n");
-    if (m_socket.load() != -1) {
-        writeln("QUIT\n");
+    // The window's thread waits here, so its queue cannot drain: a reader
+    // paused for it would never see the server close after QUIT.
+    m_closing = true;
+    wake();
+    if (writeln("QUIT\n")) {
         // The server closes the connection after QUIT, which ends the
-        // reader; a server that does not is cut off.
+        // reader; a server that does not, or that does not even take the
+        // QUIT, is left after this long.
         std::unique_lock<std::mutex> lock(m_done_lock);
-        if (!m_done.wait_for(lock, std::chrono::microseconds(kQuitWait),
-                             [this] { return m_thread_done; })) {
-            std::lock_guard<std::mutex> guard(m_write_lock);
-            int s = m_socket.load();
-            if (s != -1)
-                shutdown(s, SHUT_RDWR);
-        }
+        m_done.wait_for(lock, std::chrono::microseconds(kQuitWait),
+                        [this] { return m_thread_done; });
     }
     m_quit = true;
     wake();
@@ -112,7 +130,7 @@ irc::~irc()
         close(s);
     if (m_wake_fd >= 0)
         close(m_wake_fd);
-    msg_info("READY.\n");
+    post_info("READY.\n", true);
 }
 
 void irc::setup(const char* server, const char* user, const char* port)
@@ -125,6 +143,21 @@ void irc::setup(const char* server, const char* user, const char* port)
 void irc::set_lookup_function(lookup_function function)
 {
     sLookup = function != nullptr ? function : getaddrinfo;
+}
+
+void irc::set_stall_timeout(bigtime_t timeout)
+{
+    sStallTimeout = timeout > 0 ? timeout : kStallTimeout;
+}
+
+int32 irc::unhandled_messages() const
+{
+    return m_backlog->Count();
+}
+
+size_t irc::unsent_bytes() const
+{
+    return m_unsent.load();
 }
 
 bool irc::start()
@@ -177,9 +210,38 @@ void irc::set_cur_nick(const char* nick)
 
 void irc::msg_info(const char* text)
 {
+    post_info(text, false);
+}
+
+void irc::post_info(const char* text, bool always)
+{
     BMessage message(MSG_INF);
     message.AddString("txt", text);
-    m_looper->PostMessage(&message);
+    post(&message, always);
+}
+
+bool irc::dropping() const
+{
+    // Only while the destructor waits for the server to close: the window
+    // handles nothing then, and a server that floods after QUIT must not
+    // fill memory.
+    return m_closing.load(std::memory_order_relaxed) && m_backlog->Count() > IRC_BACKLOG_PAUSE;
+}
+
+void irc::post(BMessage* message, bool always)
+{
+    if (!always && dropping())
+        return;
+    m_looper->_PostCounted(message, m_backlog);
+}
+
+void irc::post_debug(const char* text)
+{
+    if (!g_debug.IsSet() || dropping())
+        return;
+    BMessage debug(MSG_DBG);
+    debug.AddString("debug", text);
+    g_debug.Post(&debug, m_backlog);
 }
 
 void irc::wake()
@@ -210,6 +272,7 @@ int32 irc::net_irc_thread()
     if (m_quit.load())
         return 0;
 
+    tNetworkEngine = this;
     char line[IRC_LINE_SIZE] = {};
     msg_info("start thread\n");
     msg_info("conect to server ...\n");
@@ -225,11 +288,9 @@ int32 irc::net_irc_thread()
             BMessage nick(MSG_IRC);
             nick.AddString("params", "nick\n");
             nick.AddInt16("code", 433);
-            m_looper->PostMessage(&nick);
+            post(&nick);
 
             for (;;) {
-                if (m_rpos == m_rlen && !wait_readable())
-                    break;
                 char* text;
                 size_t length;
                 bool plain;
@@ -241,16 +302,14 @@ int32 irc::net_irc_thread()
         }
     }
 
-    {
-        std::lock_guard<std::mutex> guard(m_write_lock);
-        int s = m_socket.exchange(-1);
-        if (s != -1)
-            close(s);
-    }
-    msg_info("exit thread\n");
+    close_output();
+    int s = m_socket.exchange(-1);
+    if (s != -1)
+        close(s);
+    post_info("exit thread\n", true);
     BMessage end(MSG_CON);
     end.AddBool("no_continue", true);
-    m_looper->PostMessage(&end);
+    post(&end, true);
     std::lock_guard<std::mutex> lock(m_done_lock);
     m_thread_done = true;
     m_done.notify_all();
@@ -330,8 +389,9 @@ bool irc::connect_socket()
             msg_info("ERROR : connect()\n");
         return false;
     }
-    std::lock_guard<std::mutex> guard(m_write_lock);
     m_socket = s;
+    std::lock_guard<std::mutex> guard(m_send_lock);
+    m_send_open = true;
     return true;
 }
 
@@ -351,24 +411,133 @@ bool irc::connectclient()
 
 bool irc::wait_readable()
 {
-    int s = m_socket.load();
-    struct pollfd fds[2] = {{s, POLLIN, 0}, {m_wake_fd, POLLIN, 0}};
-    while (!m_quit.load()) {
-        int ready = poll(fds, 2, -1);
+    const int s = m_socket.load();
+    for (;;) {
+        if (m_quit.load())
+            return false;
+        bool pending;
+        flush_output(&pending);
+        if (m_send_overflow.load()) {
+            post_info(kOverflowText, true);
+            return false;
+        }
+        int timeout = -1;
+        if (pending) {
+            bigtime_t progress;
+            {
+                std::lock_guard<std::mutex> guard(m_send_lock);
+                progress = m_send_progress;
+            }
+            bigtime_t left = progress + sStallTimeout.load() - system_time();
+            if (left <= 0) {
+                post_info(kStallText, true);
+                return false;
+            }
+            timeout = int(std::min<bigtime_t>((left + 999) / 1000, INT_MAX));
+        }
+        bool paused = backlog_full();
+        if (paused && m_backlog->Descriptor() < 0)
+            timeout = timeout < 0 ? kBacklogPollMs : std::min(timeout, kBacklogPollMs);
+        // Paused, the socket is watched only for room to write: its data
+        // stays where it is, and its hang-up is found once reading resumes.
+        short events = short((paused ? 0 : POLLIN) | (pending ? POLLOUT : 0));
+        struct pollfd fds[3] = {{events != 0 ? s : -1, events, 0},
+                                {m_wake_fd, POLLIN, 0},
+                                {paused ? m_backlog->Descriptor() : -1, POLLIN, 0}};
+        int ready = poll(fds, 3, timeout);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
             return false;
         }
-        if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
-            return true;
         if ((fds[1].revents & POLLIN) != 0) {
             uint64_t count;
             ssize_t ignored = read(m_wake_fd, &count, sizeof(count));
             (void)ignored;
         }
+        if (!paused && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+            return true;
     }
-    return false;
+}
+
+bool irc::backlog_full()
+{
+    if (m_closing.load()) {
+        m_paused = false;
+        return false;
+    }
+    if (!m_paused) {
+        if (m_backlog->Count() <= IRC_BACKLOG_PAUSE)
+            return false;
+        m_paused = true;
+    }
+    m_backlog->Arm();
+    m_paused = m_backlog->Count() > IRC_BACKLOG_RESUME;
+    return m_paused;
+}
+
+void irc::flush_output(bool* pending)
+{
+    *pending = false;
+    if (m_unsent.load() == 0)
+        return;
+    const int s = m_socket.load();
+    for (;;) {
+        if (m_head_sent == m_head.size()) {
+            // Between lines: the thread's own answers first.
+            std::lock_guard<std::mutex> guard(m_send_lock);
+            std::deque<std::string>& next = !m_own_lines.empty() ? m_own_lines : m_window_lines;
+            if (next.empty()) {
+                m_head.clear();
+                m_head_sent = 0;
+                return;
+            }
+            m_head.swap(next.front());
+            next.pop_front();
+            m_head_sent = 0;
+        }
+        ssize_t sent = send(s, m_head.data() + m_head_sent, m_head.size() - m_head_sent,
+                            MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent > 0) {
+            m_head_sent += size_t(sent);
+            std::lock_guard<std::mutex> guard(m_send_lock);
+            m_unsent -= size_t(sent);
+            m_send_progress = system_time();
+            m_socket_full = false;
+            continue;
+        }
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            std::lock_guard<std::mutex> guard(m_send_lock);
+            m_socket_full = true;
+            if (m_unsent.load() > IRC_SEND_LIMIT) {
+                m_send_open = false;
+                m_send_overflow = true;
+            }
+            *pending = true;
+            return;
+        }
+        // The rest of the head can never follow, so nothing more may be
+        // written after it. The reader goes on: what the server sent before
+        // it went away is still worth showing, and it ends the connection.
+        close_output();
+        post_info(kSendText, true);
+        return;
+    }
+}
+
+void irc::close_output()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_send_lock);
+        m_send_open = false;
+        m_own_lines.clear();
+        m_window_lines.clear();
+        m_unsent = 0;
+    }
+    m_head.clear();
+    m_head_sent = 0;
 }
 
 bool irc::fill_buffer()
@@ -423,39 +592,34 @@ bool irc::writeln(const char* line)
 {
     if (line == nullptr || *line == '\0')
         return false;
-    std::lock_guard<std::mutex> guard(m_write_lock);
-    int s = m_socket.load();
-    if (s == -1)
-        return false;
-
     char wire[LINE_MAX_WIRE + 1];
-    size_t wireLength = line_to_wire(current_encoding(), line, wire);
-
-    if (g_debug.IsSet()) {
-        BMessage debug(MSG_DBG);
-        debug.AddString("debug", wire);
-        g_debug.Post(&debug);
-    }
-
-    size_t sent = 0;
-    bigtime_t deadline = system_time() + bigtime_t(kWriteTimeoutMs) * 1000;
-    while (sent < wireLength) {
-        ssize_t result = send(s, wire + sent, wireLength - sent, MSG_NOSIGNAL);
-        if (result > 0) {
-            sent += size_t(result);
-            continue;
+    size_t length = line_to_wire(current_encoding(), line, wire);
+    const bool own = tNetworkEngine == this;
+    size_t unsent;
+    {
+        std::lock_guard<std::mutex> guard(m_send_lock);
+        if (!m_send_open)
+            return false;
+        unsent = m_unsent.load();
+        // A burst from a window may run ahead of the network thread; what
+        // counts is what the socket does not take.
+        if (m_socket_full && unsent + length > IRC_SEND_LIMIT) {
+            // The network thread closes the connection and says why.
+            m_send_open = false;
+            m_send_overflow = true;
+            wake();
+            return false;
         }
-        if (result < 0 && errno == EINTR)
-            continue;
-        if (result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // A server that reads nothing must not freeze the window for
-            // longer than this.
-            int left = int((deadline - system_time()) / 1000);
-            struct pollfd fd = {s, POLLOUT, 0};
-            if (left > 0 && poll(&fd, 1, left) > 0)
-                continue;
-        }
-        return false;
+        (own ? m_own_lines : m_window_lines).emplace_back(wire, length);
+        if (unsent == 0)
+            m_send_progress = system_time();
+        m_unsent = unsent + length;
     }
+    post_debug(wire);
+    // The network thread writes its own lines before it next waits; it
+    // hears of the window's when they are the first to wait (it is then
+    // perhaps asleep without an eye on the socket's room).
+    if (!own && unsent == 0)
+        wake();
     return true;
 }

@@ -3,7 +3,7 @@
 // The protocol engine: one connection to one IRC server.
 //
 // The engine is a handler in its server window's looper; commands reach it
-// there as 'irc' messages with "cmd" and are translated and written from
+// there as 'irc' messages with "cmd" and are translated and queued from
 // that thread. Its own network thread resolves the server, connects, sends
 // the registration line and then reads the server's lines, answering PING
 // and CTCP queries itself and posting every line to the window as a
@@ -13,18 +13,38 @@
 // The thread never blocks where it cannot be woken: resolution runs on a
 // helper thread that the engine can walk away from, and every wait on the
 // socket also watches a wake-up descriptor. Deleting the engine in any state
-// therefore stops its thread promptly and joins it. Lines are read in
+// therefore stops its thread and joins it within the three seconds it
+// gives the server to close after QUIT, and at once when there is no
+// connection to quit. Lines are read in
 // blocks, but handed out one at a time by the same rules as a byte-by-byte
 // reader. Every outgoing line is cleaned of CR and NUL, cut to 510 bytes
-// plus its line end, and written whole under a lock, so nothing a peer or a
-// paste puts into a text can smuggle a second line onto the wire, and the
-// two threads' lines never interleave.
+// plus its line end, and written whole, so nothing a peer or a paste puts
+// into a text can smuggle a second line onto the wire.
+//
+// Flow control: every message the engine posts is counted in a backlog
+// until its looper has handled it. Before it reads the next block the
+// network thread looks at the count, and while more than IRC_BACKLOG_PAUSE
+// wait it reads nothing until they are down to IRC_BACKLOG_RESUME; TCP
+// holds the rest at the server. A window of any speed thus holds at most
+// the bound plus one block's lines. The price: a PING behind a paused
+// reader is answered only once the window has caught up.
+//
+// The window thread never waits on the network: writeln converts a line and
+// queues it; the network thread writes the queue while the socket takes it,
+// without blocking. Its own answers (PONG, CTCP replies) go ahead of the
+// window's lines, but only between lines: a line partly written stays at
+// the head until it is complete. A connection with more than IRC_SEND_LIMIT
+// bytes unsent while the socket takes nothing, or whose unsent bytes make
+// no progress for the stall time (60 s), is closed with a status line.
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <string>
 
 #include <Handler.h>
 #include <Looper.h>
@@ -35,6 +55,25 @@
 // A line as the reader delivers it: at most 511 bytes from the server,
 // grown by up to three times when converted to UTF-8, and its NUL.
 enum { IRC_LINE_SIZE = LINE_MAX_UTF8 + 1, IRC_OUT_SIZE = 512 };
+
+enum {
+    // The reader pauses above this many unhandled messages and reads on at
+    // the lower level. A waiting message takes about 330 bytes, so a window
+    // holds about 330 KB of them at most; at 50 us a message it is at most
+    // 50 ms behind the reader. Halfway down, a paused reader wakes once per
+    // 500 messages, not once per message.
+    IRC_BACKLOG_PAUSE = 1000,
+    IRC_BACKLOG_RESUME = 500,
+    // Unsent bytes past which a connection is given up once its socket is
+    // full: a server that reads nothing must not make the client hold its
+    // output without end.
+    IRC_SEND_LIMIT = 64 * 1024,
+};
+
+namespace BPrivate
+{
+class Backlog;
+}
 
 class irc : public BHandler
 {
@@ -78,7 +117,9 @@ public:
     // line, then translated as a CTCP query or a command.
     void translate(const char* text, char* out);
 
-    // Line I/O. `line` holds IRC_LINE_SIZE bytes.
+    // Line I/O. `line` holds IRC_LINE_SIZE bytes. writeln queues the line
+    // and returns at once: true when it was taken for a live connection.
+    // Called on the network thread, the line goes ahead of the window's.
     bool readln(char* line);
     bool writeln(const char* line);
     bool connectclient();
@@ -92,6 +133,14 @@ public:
     typedef int (*lookup_function)(const char* host, const char* service,
                                    const struct addrinfo* hints, struct addrinfo** result);
     static void set_lookup_function(lookup_function function);
+    // How long unsent bytes may make no progress before the connection is
+    // given up: 60 s, or what tests set (0 restores the 60 s).
+    static void set_stall_timeout(bigtime_t timeout);
+
+    // For tests: the engine's messages not yet handled by their loopers,
+    // and the bytes queued but not yet taken by the socket.
+    int32 unhandled_messages() const;
+    size_t unsent_bytes() const;
 
     irc(const irc&) = delete;
     irc& operator=(const irc&) = delete;
@@ -112,8 +161,25 @@ private:
 
     bool resolve(struct sockaddr_in* address);
     bool connect_socket();
-    // Waits until the socket has data (true) or the engine is told to stop.
+    // Waits until the socket has data and the window has room for more
+    // lines (true), writing queued lines meanwhile; false when the
+    // connection is to end (told to stop, or the output overflowed or
+    // stalled; the reason is posted).
     bool wait_readable();
+    // Whether the reader must wait for the window (see IRC_BACKLOG_PAUSE).
+    bool backlog_full();
+    // Writes queued lines while the socket takes them, without blocking;
+    // `*pending` when bytes are left. A send that fails ends the output.
+    void flush_output(bool* pending);
+    // Drops whatever is queued; writeln refuses from now on.
+    void close_output();
+    // Posts to the window, counted in the backlog. While the window deletes
+    // the engine, messages over the bound are dropped unless `always`.
+    void post(BMessage* message, bool always = false);
+    void post_info(const char* text, bool always);
+    // A copy of raw traffic to the debug window, counted like the rest.
+    void post_debug(const char* text);
+    bool dropping() const;
     bool fill_buffer();
     int16 current_encoding() const;
     void set_cur_nick(const char* nick);
@@ -121,6 +187,7 @@ private:
     void wake();
 
     BLooper* m_looper;
+    std::shared_ptr<BPrivate::Backlog> m_backlog;
     struct sockaddr_in m_addr;
     std::atomic<int> m_socket;
     char m_server[256];
@@ -136,14 +203,30 @@ private:
     // Moves with every change of m_cur_nick; with m_id it tells a thread
     // whether its copy of the nickname is still good.
     std::atomic<uint32> m_nick_changes{0};
-    std::mutex m_write_lock;
     std::atomic<bool> m_quit;
+    // Set while the destructor waits: the reader no longer pauses.
+    std::atomic<bool> m_closing;
     bool m_thread_done; // under m_done_lock
     std::mutex m_done_lock;
     std::condition_variable m_done;
     int m_wake_fd;
 
+    // The send queue: the network thread's own lines, then the window's.
+    std::mutex m_send_lock;
+    std::deque<std::string> m_own_lines;    // under m_send_lock
+    std::deque<std::string> m_window_lines; // under m_send_lock
+    bool m_send_open;                       // under m_send_lock
+    bool m_socket_full;                     // under m_send_lock: it took nothing last
+    bigtime_t m_send_progress;              // under m_send_lock: last progress
+    std::atomic<bool> m_send_overflow;
+    // Bytes queued or in m_head not yet sent; changed under m_send_lock.
+    std::atomic<size_t> m_unsent;
+    // The line being written and how much of it is out (network thread).
+    std::string m_head;
+    size_t m_head_sent;
+
     // The reader's block buffer and line state (network thread only).
+    bool m_paused;
     LineSplitter m_splitter;
     char m_rbuf[4096];
     size_t m_rpos;

@@ -57,7 +57,7 @@ void irc::post_srv(char* line, size_t length, bool plain)
 {
     BMessage message(MSG_IRC);
     if (parse_own(line, length, &message, plain))
-        m_looper->PostMessage(&message);
+        post(&message);
 }
 
 bool irc::parse_srv(const char* line, BMessage* message)
@@ -70,11 +70,8 @@ bool irc::parse_srv(const char* line, BMessage* message)
 
 bool irc::parse_own(char* line, size_t length, BMessage* message, bool plain)
 {
-    if (g_debug.IsSet()) {
-        BMessage debug(MSG_DBG);
-        debug.AddString("debug", line);
-        g_debug.Post(&debug);
-    }
+    if (g_debug.IsSet())
+        post_debug(line);
     return server_msg(line, length, message, plain);
 }
 

@@ -26,11 +26,16 @@
 class ScriptedServer
 {
 public:
-    ScriptedServer()
+    // With `receiveBuffer`, the accepted connection's receive buffer is
+    // that small (set before listening, so the window is scaled to it): a
+    // server that reads slowly then makes the client's sends partial.
+    explicit ScriptedServer(int receiveBuffer = 0)
     {
         fListener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         int one = 1;
         setsockopt(fListener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+        if (receiveBuffer > 0)
+            setsockopt(fListener, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
         struct sockaddr_in address {
         };
         address.sin_family = AF_INET;
@@ -49,6 +54,36 @@ public:
     }
 
     std::string Port() const { return std::to_string(fPort); }
+    // The accepted connection, for tests that read or write it from
+    // threads of their own.
+    int Fd() const { return fClient; }
+
+    // Gives the client's end of the accepted connection (a socket of this
+    // process: the engine's) a send buffer of about `bytes`. On loopback
+    // the kernel lets a sender queue megabytes for a peer that reads
+    // nothing; over a real network it is tens of kilobytes, and this makes
+    // it so, so that the engine's own queue is what fills.
+    bool ShrinkClientSendBuffer(int bytes)
+    {
+        struct sockaddr_in peer {
+        };
+        socklen_t length = sizeof(peer);
+        if (fClient < 0 ||
+            getpeername(fClient, reinterpret_cast<struct sockaddr*>(&peer), &length) != 0)
+            return false;
+        for (int fd = 0; fd < 4096; fd++) {
+            struct sockaddr_in local {
+            };
+            length = sizeof(local);
+            if (fd == fClient || fd == fListener ||
+                getsockname(fd, reinterpret_cast<struct sockaddr*>(&local), &length) != 0 ||
+                local.sin_family != AF_INET || local.sin_port != peer.sin_port ||
+                local.sin_addr.s_addr != peer.sin_addr.s_addr)
+                continue;
+            return setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof(bytes)) == 0;
+        }
+        return false;
+    }
 
     bool Accept(int timeoutMs = 10000)
     {

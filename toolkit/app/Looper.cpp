@@ -10,6 +10,7 @@
 
 #include "AppDefs.h"
 #include "Autolock.h"
+#include "Backlog.h"
 #include "MessageFilter.h"
 
 namespace BPrivate
@@ -20,6 +21,9 @@ enum { kPreferredToken = -1, kQuitToken = -2 };
 struct QueueEntry {
     BMessage* message;
     int32 token;
+    // Counts the message out of its poster's backlog when the entry goes,
+    // whether it was handled or dropped.
+    BacklogHold counted;
 };
 
 struct LooperPort {
@@ -177,7 +181,7 @@ BLooper::~BLooper()
 // -- posting ------------------------------------------------------------------
 
 status_t BLooper::_PostToken(const std::shared_ptr<LooperPort>& port, const BMessage& message,
-                             int32 token)
+                             int32 token, const std::shared_ptr<Backlog>& backlog)
 {
     if (!port)
         return B_BAD_PORT_ID;
@@ -190,7 +194,7 @@ status_t BLooper::_PostToken(const std::shared_ptr<LooperPort>& port, const BMes
             return B_BAD_PORT_ID;
         }
         wasEmpty = port->queue.empty();
-        port->queue.push_back(QueueEntry{copy, token});
+        port->queue.push_back(QueueEntry{copy, token, BacklogHold(backlog)});
     }
     // Only the looper's thread waits, and only on an empty queue. Woken
     // after the lock is let go, it does not at once block on it again.
@@ -207,6 +211,11 @@ status_t BLooper::PostMessage(uint32 command)
 
 status_t BLooper::PostMessage(BMessage* message)
 {
+    return _PostCounted(message, nullptr);
+}
+
+status_t BLooper::_PostCounted(BMessage* message, const std::shared_ptr<Backlog>& backlog)
+{
     if (message == nullptr)
         return B_BAD_VALUE;
     std::shared_ptr<LooperPort> port;
@@ -216,7 +225,7 @@ status_t BLooper::PostMessage(BMessage* message)
             return B_BAD_VALUE;
         port = fPort;
     }
-    return _PostToken(port, *message, fToken);
+    return _PostToken(port, *message, fToken, backlog);
 }
 
 status_t BLooper::PostMessage(uint32 command, BHandler* handler, BHandler* replyTo)
@@ -511,10 +520,11 @@ void BLooper::_Loop()
             }
             port->busy = true;
         }
-        QueueEntry entry{nullptr, 0};
+        // Counted out of its backlog when it goes, after its handler.
+        QueueEntry entry{nullptr, 0, {}};
         bool haveEntry = !batch.empty();
         if (haveEntry) {
-            entry = batch.front();
+            entry = std::move(batch.front());
             batch.pop_front();
         }
 
@@ -541,6 +551,7 @@ void BLooper::_Loop()
     // What was taken but comes after the end is never handled.
     for (QueueEntry& entry : batch)
         delete entry.message;
+    batch.clear();
 
     // Still locked: nobody else may touch the looper while it goes.
     {

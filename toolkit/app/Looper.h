@@ -26,6 +26,7 @@
 
 namespace BPrivate
 {
+class Backlog;
 struct LooperPort;
 struct LooperLock;
 // Joins the threads of loopers that quit by themselves; without `block`,
@@ -90,9 +91,14 @@ public:
     // Whether the queue is empty and no message is being handled.
     bool _IsIdle() const;
     // Posts a message for the handler with this token (0: the looper,
-    // -1: the preferred handler). Used by BMessenger.
+    // -1: the preferred handler), counted in `backlog` if one is given.
+    // Used by BMessenger.
     static status_t _PostToken(const std::shared_ptr<BPrivate::LooperPort>& port,
-                               const BMessage& message, int32 token);
+                               const BMessage& message, int32 token,
+                               const std::shared_ptr<BPrivate::Backlog>& backlog = nullptr);
+    // PostMessage(message), counting the message in `backlog` until it has
+    // been handled or dropped (see Backlog.h).
+    status_t _PostCounted(BMessage* message, const std::shared_ptr<BPrivate::Backlog>& backlog);
     std::shared_ptr<BPrivate::LooperPort> _Port() const { return fPort; }
     BHandler* _HandlerForToken(int32 token) const;
     static bool _IsValid(const BLooper* looper);

@@ -1,5 +1,6 @@
 #include <AppDefs.h>
 #include <Autolock.h>
+#include <Backlog.h>
 #include <Handler.h>
 #include <Invoker.h>
 #include <Looper.h>
@@ -9,7 +10,9 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <poll.h>
 #include <thread>
 #include <vector>
 
@@ -457,4 +460,101 @@ TEST(Looper, AutolockLocksAndUnlocks)
     }
     EXPECT_FALSE(locker.IsLocked());
     quit(looper);
+}
+
+namespace
+{
+
+bool readable(int fd)
+{
+    struct pollfd wait = {fd, POLLIN, 0};
+    return poll(&wait, 1, 0) == 1;
+}
+
+// Waits until the backlog has counted out everything; false after 10 s.
+bool drained(const BPrivate::Backlog& backlog, int32 to = 0)
+{
+    for (int i = 0; i < 10000 && backlog.Count() > to; i++)
+        snooze(1000);
+    return backlog.Count() == to;
+}
+
+} // namespace
+
+// A message counts until its handler has returned, and the poster's
+// descriptor turns readable once the count has fallen to the resume level.
+TEST(Looper, ABacklogCountsMessagesUntilTheirHandlerReturns)
+{
+    Log log;
+    auto* looper = new TestLooper(log);
+    looper->Run();
+    auto backlog = std::make_shared<BPrivate::Backlog>(3);
+    ASSERT_GE(backlog->Descriptor(), 0);
+
+    BMessage wait('wait');
+    ASSERT_EQ(looper->_PostCounted(&wait, backlog), B_OK);
+    for (int i = 0; i < 9; i++) {
+        BMessage m = text("counted");
+        ASSERT_EQ(looper->_PostCounted(&m, backlog), B_OK);
+    }
+    BMessage plain = text("plain");
+    looper->PostMessage(&plain);
+    ASSERT_TRUE(log.WaitFor(1));
+    EXPECT_EQ(backlog->Count(), 10) << "the message being handled still counts";
+
+    backlog->Arm();
+    EXPECT_FALSE(readable(backlog->Descriptor()));
+    looper->fRelease = true;
+    ASSERT_TRUE(log.WaitFor(12));
+    EXPECT_TRUE(drained(*backlog));
+    EXPECT_TRUE(readable(backlog->Descriptor()));
+    // Arming again clears the signal that was used.
+    backlog->Arm();
+    EXPECT_FALSE(readable(backlog->Descriptor()));
+    quit(looper);
+}
+
+// A poster must never wait for messages that will not be handled.
+TEST(Looper, ABacklogCountsOutMessagesDroppedUnhandled)
+{
+    Log log;
+    auto backlog = std::make_shared<BPrivate::Backlog>(0);
+
+    // Behind a quit from the looper's own thread.
+    std::atomic<bool> deleted{false};
+    auto* quitting = new TestLooper(log, &deleted);
+    quitting->Run();
+    BMessage wait('wait');
+    BMessage quitMessage('quit');
+    quitting->_PostCounted(&wait, backlog);
+    quitting->_PostCounted(&quitMessage, backlog);
+    for (int i = 0; i < 5; i++) {
+        BMessage m = text("never handled");
+        quitting->_PostCounted(&m, backlog);
+    }
+    ASSERT_TRUE(log.WaitFor(1));
+    EXPECT_EQ(backlog->Count(), 7);
+    quitting->fRelease = true;
+    for (int i = 0; i < 10000 && !deleted.load(); i++)
+        snooze(1000);
+    ASSERT_TRUE(deleted.load());
+    EXPECT_TRUE(drained(*backlog));
+    EXPECT_EQ(log.Entries().size(), 2u) << "waiting, released; nothing after the quit";
+    BPrivate::reap_looper_threads();
+
+    // In the queue of a looper deleted without ever running.
+    auto* never = new TestLooper(log);
+    std::shared_ptr<BPrivate::LooperPort> port = never->_Port();
+    for (int i = 0; i < 3; i++) {
+        BMessage m = text("queued");
+        never->_PostCounted(&m, backlog);
+    }
+    EXPECT_EQ(backlog->Count(), 3);
+    never->Quit();
+    EXPECT_EQ(backlog->Count(), 0);
+
+    // The port of a looper that is gone refuses the message and does not
+    // count it.
+    EXPECT_NE(BLooper::_PostToken(port, text("late"), 0, backlog), B_OK);
+    EXPECT_EQ(backlog->Count(), 0);
 }
