@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 #include <DataIO.h>
@@ -34,6 +36,10 @@ Prefs::Prefs(const char* fileName, const char* folderName)
             parent.CreateDirectory(folderName, &folder);
     }
     if (folder.InitCheck() == B_OK) {
+        // Copies left by a copy of the program killed while writing.
+        BPath path(&folder, fileName);
+        if (path.InitCheck() == B_OK)
+            remove_abandoned_temporary_files(path.Path());
         if (folder.Contains(fileName)) {
             m_entry = new BEntry(&folder, fileName);
             LoadPrefs();
@@ -152,12 +158,18 @@ status_t Prefs::StorePrefs()
         return B_NO_INIT;
     }
     // Only an existing file is written: one removed meanwhile stays removed.
-    BFile existing(m_entry, B_WRITE_ONLY);
-    if (existing.InitCheck() != B_OK) {
+    struct stat info;
+    if (stat(m_entry->PathName(), &info) != 0) {
         show_settings_alert(kSettingsNotFoundText);
-        return existing.InitCheck();
+        return B_ENTRY_NOT_FOUND;
     }
-    existing.Unset();
+    // A file made read-only is the user's wish; replacing it would work
+    // (the folder is writable) but go against it. Checked by the mode bits,
+    // as the superuser may write anything.
+    if ((info.st_mode & 0222) == 0 || access(m_entry->PathName(), W_OK) != 0) {
+        show_settings_alert(kSettingsReadOnlyText);
+        return B_PERMISSION_DENIED;
+    }
 
     BMallocIO flat;
     Lock();

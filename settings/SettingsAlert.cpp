@@ -4,6 +4,9 @@
 #include <cstdio>
 
 const char* const kSettingsNotFoundText = "Error...\nThe setting file is not found.";
+const char* const kSettingsReadOnlyText =
+    "Error...\nThe setting file cannot be written (it is read-only).\nThe file on disk is "
+    "unchanged.";
 
 namespace
 {

@@ -11,3 +11,5 @@ void set_settings_alert_handler(void (*handler)(const char* text));
 
 // The text shown when the settings file cannot be opened.
 extern const char* const kSettingsNotFoundText;
+// The text shown when the settings file exists but may not be written.
+extern const char* const kSettingsReadOnlyText;

@@ -8,7 +8,13 @@
 #include <Message.h>
 
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -217,6 +223,148 @@ TEST(Prefs, AFileThatCannotBeReadIsNotOverwritten)
     }
     EXPECT_NE(err.Text().find("The setting file is not found."), std::string::npos);
     EXPECT_EQ(TestDir::ReadFile(dir / "Pelmor/Pelmor settings/keep"), "mine");
+}
+
+TEST(Prefs, AReadOnlyFileIsReportedAsSuchAndLeftUnchanged)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    mkdir((dir / "Pelmor").c_str(), 0755);
+    std::string path = dir / "Pelmor/Pelmor settings";
+    BMessage stored;
+    stored.AddString("nick", "gina");
+    TestDir::WriteFile(path, flatten(stored));
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    Stderr err;
+    {
+        Prefs prefs(kFile, "Pelmor");
+        EXPECT_STREQ(prefs.GetMsg()->GetString("nick"), "gina");
+        prefs.Lock();
+        prefs.GetMsg()->ReplaceString("nick", "hal");
+        prefs.Unlock();
+        EXPECT_NE(prefs.StorePrefs(), B_OK);
+    }
+    std::string text = err.Text();
+    EXPECT_NE(text.find("The setting file cannot be written (it is read-only)."), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("not found"), std::string::npos) << text;
+    EXPECT_EQ(TestDir::ReadFile(path), flatten(stored));
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0444u);
+}
+
+TEST(Prefs, LeftoverTemporaryFilesAreSweptAtStart)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    mkdir((dir / "Pelmor").c_str(), 0755);
+    TestDir::WriteFile(dir / "Pelmor/.Pelmor settings.Ab3xYz", "partial");
+    TestDir::WriteFile(dir / "Pelmor/.Pelmor settings.Q9q9q9", "");
+    // Not ours: other names, and a copy that another process still writes.
+    TestDir::WriteFile(dir / "Pelmor/.servers settings.Ab3xYz", "theirs");
+    TestDir::WriteFile(dir / "Pelmor/.Pelmor settings.toolong1", "keep");
+    std::string busy = dir / "Pelmor/.Pelmor settings.Busy00";
+    TestDir::WriteFile(busy, "in flight");
+    int held = open(busy.c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    // The lock is held by a different process, as it would be.
+    pid_t other = fork();
+    if (other == 0) {
+        pause();
+        _exit(0);
+    }
+    close(held);
+    {
+        Prefs prefs(kFile, "Pelmor");
+    }
+    kill(other, SIGKILL);
+    waitpid(other, nullptr, 0);
+    EXPECT_FALSE(BEntry((dir / "Pelmor/.Pelmor settings.Ab3xYz").c_str()).Exists());
+    EXPECT_FALSE(BEntry((dir / "Pelmor/.Pelmor settings.Q9q9q9").c_str()).Exists());
+    EXPECT_TRUE(BEntry((dir / "Pelmor/.servers settings.Ab3xYz").c_str()).Exists());
+    EXPECT_TRUE(BEntry((dir / "Pelmor/.Pelmor settings.toolong1").c_str()).Exists());
+    EXPECT_EQ(TestDir::ReadFile(busy), "in flight");
+}
+
+namespace
+{
+
+// Starts the writer and waits until its store is open.
+pid_t start_writer(const std::string& folder, long first)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        return -1;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        std::string value = std::to_string(first);
+        execl(SETTINGS_CHILD, SETTINGS_CHILD, folder.c_str(), value.c_str(), nullptr);
+        _exit(127);
+    }
+    close(out[1]);
+    char ready[6] = {};
+    ssize_t got = read(out[0], ready, 5);
+    close(out[0]);
+    return got == 5 ? pid : -pid;
+}
+
+size_t count_temporary_files(const std::string& folder)
+{
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().rfind(".Pelmor settings.", 0) == 0)
+            count++;
+    return count;
+}
+
+} // namespace
+
+// Kills a process at random moments while it writes the settings. Every time
+// the file must load with one of the values written, never going back, and
+// at most one temporary file may be left (the one the last kill caught).
+// PELMOR_KILLS sets the number of kills (300 by default).
+TEST(PrefsKills, EveryKillLeavesALoadableFileAndAtMostOneTemporaryFile)
+{
+    TestDir dir;
+    std::string path = dir / "Pelmor/Pelmor settings";
+    const char* wanted = getenv("PELMOR_KILLS");
+    int kills = wanted != nullptr ? atoi(wanted) : 300;
+    std::mt19937 random(std::random_device{}());
+    long newest = -1;
+    int changed = 0;
+    for (int round = 0; round < kills; round++) {
+        long first = long(round) * 1000000;
+        pid_t pid = start_writer(dir.Path(), first);
+        ASSERT_GT(pid, 0) << "the writer did not start";
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+
+        std::string bytes = TestDir::ReadFile(path);
+        if (bytes.empty()) {
+            // Killed before its first write: only possible before any.
+            ASSERT_EQ(newest, -1) << "round " << round;
+        } else {
+            BMessage back;
+            ASSERT_EQ(back.Unflatten(bytes.data(), ssize_t(bytes.size())), B_OK)
+                << "round " << round;
+            const char* nick = back.GetString("nick");
+            ASSERT_TRUE(nick != nullptr && nick[0] == 'v') << "round " << round;
+            long value = atol(nick + 1);
+            ASSERT_GE(value, newest) << "round " << round;
+            ASSERT_LT(value, first + 1000000) << "round " << round;
+            changed += value != newest;
+            newest = value;
+        }
+        ASSERT_LE(count_temporary_files(dir / "Pelmor"), 1u) << "round " << round;
+    }
+    // The writes did happen (the kills did not all land before them).
+    EXPECT_GT(changed, kills / 4);
 }
 
 TEST(Prefs, ALinkedSettingsFileStaysALink)

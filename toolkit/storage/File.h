@@ -53,4 +53,11 @@ private:
 // renamed over the old file. A symbolic link is followed and stays a link;
 // the file it points to is replaced. An existing file's permissions carry
 // over. On failure the old file is untouched and the temporary file gone.
+// The temporary file is locked while it is written and, where the file
+// system allows, has no name until it is complete.
 status_t replace_file_atomically(const char* path, const void* data, size_t size);
+
+// Removes the temporary files that replace_file_atomically left beside
+// `path` when its process was killed. A file another process is still
+// writing is locked and stays. Returns how many were removed.
+int32 remove_abandoned_temporary_files(const char* path);
