@@ -6,6 +6,7 @@
 
 #include "AppDefs.h"
 #include "MainThread.h"
+#include "QuitSignals.h"
 
 BApplication* be_app = nullptr;
 BMessenger be_app_messenger;
@@ -94,6 +95,7 @@ BApplication::BApplication(const char* signature, status_t* error)
         be_app = this;
         be_app_messenger = BMessenger(this);
         BPrivate::set_main_thread();
+        BPrivate::watch_quit_signals(be_app_messenger);
     }
     if (error != nullptr)
         *error = fInitError;
@@ -102,6 +104,7 @@ BApplication::BApplication(const char* signature, status_t* error)
 BApplication::~BApplication()
 {
     if (be_app == this) {
+        BPrivate::unwatch_quit_signals();
         be_app = nullptr;
         be_app_messenger = BMessenger();
     }
