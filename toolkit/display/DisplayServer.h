@@ -121,7 +121,9 @@ private:
         WindowFeatures features;
         bool visible = false;
         bool created = false; // the backend has it
-        std::vector<uint8> frame;
+        // Shared with the main thread while it presents the frame; a new
+        // frame is copied into it only when the window has it alone.
+        std::shared_ptr<std::vector<uint8>> frame;
         int32 frameWidth = 0, frameHeight = 0;
         bool framePending = false;
         CursorShape cursor = CursorShape::kArrow;
@@ -171,6 +173,7 @@ private:
     int32 fActive = 0;
     std::vector<std::function<void()>> fRequests;
     int32 fPendingFrames = 0;
+    bool fPresenting = false; // frames are with the backend, without the lock
     BPoint fPointer;
     uint32 fButtons = 0;
     uint32 fModifiers = 0;
