@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 #include "AppDefs.h"
@@ -77,6 +78,17 @@ status_t lock_quitting_menus(BLooper* looper)
             return status;
         quit_popup_windows();
     }
+}
+
+void quit_and_exit_from_main_thread()
+{
+    BApplication* app = be_app;
+    if (app == nullptr || !app->IsRunning() || !is_main_thread())
+        return;
+    abandon_running_main_thread_tasks();
+    be_app_messenger.SendMessage(B_QUIT_REQUESTED);
+    serve_main_thread_tasks([app] { return app->fFinished.load(); });
+    exit(0);
 }
 
 } // namespace BPrivate

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include <AppDefs.h>
+#include <Application.h>
 #include <Looper.h>
 #include <Message.h>
 #include <OS.h>
@@ -455,8 +457,9 @@ void DisplayServer::RunRequests()
 }
 
 // The backend gets the frames without the lock: window threads hand over
-// their next frames meanwhile, and a backend that never comes back leaves
-// none of them waiting. The frames are shared meanwhile, and let go under the
+// their next frames meanwhile, and a backend that never comes back (the
+// display gone under Xlib, see quit_and_exit_from_main_thread) leaves none
+// of them waiting. The frames are shared meanwhile, and let go under the
 // lock, so that a window overwrites its frame only when it has it alone.
 void DisplayServer::PresentPending()
 {
@@ -490,11 +493,25 @@ void DisplayServer::PresentPending()
 
 void DisplayServer::Pump(bigtime_t timeout)
 {
+    NoticeLoss();
     RunRequests();
     PresentPending();
     fBackend->WaitEvents(timeout, this);
     RunRequests();
     PresentPending();
+    NoticeLoss();
+}
+
+// The display went (its X server ended, with the session): the application
+// quits as if the user had asked, and its windows go meanwhile without
+// anything more reaching the display.
+void DisplayServer::NoticeLoss()
+{
+    if (fLossNoticed || !fBackend->Lost())
+        return;
+    fLossNoticed = true;
+    fprintf(stderr, "Pelmor: the connection to the display was lost; quitting\n");
+    be_app_messenger.SendMessage(B_QUIT_REQUESTED);
 }
 
 void DisplayServer::Wake()

@@ -145,6 +145,9 @@ private:
     void Request(std::function<void()> work);
     void RunRequests();
     void PresentPending();
+    // Posts B_QUIT_REQUESTED to the application, once, when the backend has
+    // lost the display.
+    void NoticeLoss();
     void Post(int32 id, BMessage* message, bool toFocus = false);
     void SetActive(int32 id);
     // How many clicks the press counts as: the previous press's count and
@@ -183,6 +186,7 @@ private:
     Press fLastPress;
     bool fSwallowing = false; // a press closed the pop-ups: its release and drag go nowhere
     int32 fPointerWindow = 0; // the window whose cursor shows
+    bool fLossNoticed = false;
 };
 
 } // namespace BPrivate
