@@ -1,27 +1,39 @@
 // An application for tests of how it ends, run as a process of its own: a
 // window, and marks on disk for each step of an orderly quit.
 //
-//   quit_child DIR [--hang-in-quit]
+//   quit_child DIR [--desktop] [--hang-in-quit] [--xlib-in-task]
 //
 // Prints "ready" once it runs with its window shown. Writes DIR/app-quit
 // in the application's QuitRequested(), DIR/window-quit in the window's,
 // and DIR/after-run in main() once Run() has returned (where a program
-// saves its settings). On the headless display.
+// saves its settings). On the headless display unless --desktop.
 //   --hang-in-quit   QuitRequested() never returns once it has written its mark.
+//   --xlib-in-task   the window's thread has the main thread wait for the X
+//                    server to hang up and then call Xlib on the dead
+//                    connection, as if the server had gone in the middle of
+//                    a call; prints "in-task" once the main thread waits.
 
 #include <cstdio>
 #include <cstring>
+#include <poll.h>
 #include <string>
 
 #include <Application.h>
 #include <DisplayInit.h>
+#include <DisplayServer.h>
+#include <MainThread.h>
+#include <Sdl2Backend.h>
 #include <Window.h>
+
+// Last: its macros (CursorShape, None ...) would break the toolkit's names.
+#include <X11/Xlib.h>
 
 namespace
 {
 
 std::string sDir;
 bool sHangInQuit = false;
+bool sXlibInTask = false;
 
 void Mark(const char* name)
 {
@@ -38,10 +50,39 @@ void Say(const char* line)
     fflush(stdout);
 }
 
+void CallXlibAfterHangUp()
+{
+    BPrivate::DisplayServer* server = BPrivate::DisplayServer::Get();
+    // The window on the X server first.
+    while (!server->IsIdle())
+        snooze(10000);
+    auto* backend = static_cast<BPrivate::Sdl2Backend*>(server->Backend());
+    Display* display = static_cast<Display*>(backend->XDisplay());
+    BPrivate::call_on_main_thread([display] {
+        Say("in-task");
+        struct pollfd p = {ConnectionNumber(display), POLLRDHUP, 0};
+        poll(&p, 1, 30000);
+        XSync(display, False);
+        Say("Xlib came back");
+    });
+}
+
+const uint32 kCallXlib = 'xlib';
+
 class QuitWindow : public BWindow
 {
 public:
     QuitWindow() : BWindow(BRect(40, 40, 240, 140), "Quit child", B_TITLED_WINDOW, 0) {}
+
+    void MessageReceived(BMessage* message) override
+    {
+        // The window stays locked meanwhile, so the application cannot quit
+        // it unless the call comes back.
+        if (message->what == kCallXlib)
+            CallXlibAfterHangUp();
+        else
+            BWindow::MessageReceived(message);
+    }
 
     bool QuitRequested() override
     {
@@ -57,8 +98,12 @@ public:
 
     void ReadyToRun() override
     {
-        (new QuitWindow)->Show();
-        Say("ready");
+        auto* window = new QuitWindow;
+        window->Show();
+        if (sXlibInTask)
+            window->PostMessage(kCallXlib);
+        else
+            Say("ready");
     }
 
     bool QuitRequested() override
@@ -75,13 +120,18 @@ public:
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        fprintf(stderr, "usage: %s DIR [--hang-in-quit]\n", argv[0]);
+        fprintf(stderr, "usage: %s DIR [--desktop] [--hang-in-quit] [--xlib-in-task]\n", argv[0]);
         return 2;
     }
     sDir = argv[1];
-    for (int i = 2; i < argc; i++)
+    bool desktop = false;
+    for (int i = 2; i < argc; i++) {
+        desktop |= strcmp(argv[i], "--desktop") == 0;
         sHangInQuit |= strcmp(argv[i], "--hang-in-quit") == 0;
-    BPrivate::use_headless_display();
+        sXlibInTask |= strcmp(argv[i], "--xlib-in-task") == 0;
+    }
+    if (!desktop)
+        BPrivate::use_headless_display();
     auto* app = new QuitApp;
     app->Run();
     Mark("after-run");
