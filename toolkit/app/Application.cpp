@@ -88,6 +88,9 @@ void quit_and_exit_from_main_thread()
     abandon_running_main_thread_tasks();
     be_app_messenger.SendMessage(B_QUIT_REQUESTED);
     serve_main_thread_tasks([app] { return app->fFinished.load(); });
+    // As Run() would: every thread of the program is joined.
+    wait_for_thread(app->Thread(), nullptr);
+    reap_looper_threads();
     exit(0);
 }
 

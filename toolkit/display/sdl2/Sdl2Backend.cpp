@@ -705,8 +705,14 @@ void Sdl2Backend::TakeWake()
 
 void Sdl2Backend::WaitWhileLost(bigtime_t timeout)
 {
-    if (fWakeFd < 0 || timeout <= 0)
+    if (timeout <= 0)
         return;
+    if (fWakeFd < 0) {
+        // No eventfd to wait on: short naps, so the main loop does not spin
+        // while the application quits.
+        snooze(std::min<bigtime_t>(timeout, 10000));
+        return;
+    }
     struct pollfd p = {fWakeFd, POLLIN, 0};
     if (poll(&p, 1, Milliseconds(std::min(timeout, kLongestSlice))) > 0)
         TakeWake();
