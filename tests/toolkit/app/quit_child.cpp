@@ -3,7 +3,9 @@
 //
 //   quit_child DIR [--desktop] [--hang-in-quit] [--xlib-in-task]
 //
-// Prints "ready" once it runs with its window shown. Writes DIR/app-quit
+// Prints "ready" once it runs with its window shown and the display
+// server has had nothing to do for half a second (on a desktop the main
+// thread then waits for the X server, out of Xlib). Writes DIR/app-quit
 // in the application's QuitRequested(), DIR/window-quit in the window's,
 // and DIR/after-run in main() once Run() has returned (where a program
 // saves its settings). On the headless display unless --desktop.
@@ -17,6 +19,7 @@
 #include <cstring>
 #include <poll.h>
 #include <string>
+#include <thread>
 
 #include <Application.h>
 #include <DisplayInit.h>
@@ -50,12 +53,23 @@ void Say(const char* line)
     fflush(stdout);
 }
 
-void CallXlibAfterHangUp()
+// Until the display server has been idle for `quiet` microseconds on end.
+void WaitForQuiet(bigtime_t quiet)
 {
     BPrivate::DisplayServer* server = BPrivate::DisplayServer::Get();
+    for (bigtime_t since = system_time();; snooze(10000)) {
+        if (!server->IsIdle())
+            since = system_time();
+        else if (system_time() - since >= quiet)
+            return;
+    }
+}
+
+void CallXlibAfterHangUp()
+{
     // The window on the X server first.
-    while (!server->IsIdle())
-        snooze(10000);
+    WaitForQuiet(0);
+    BPrivate::DisplayServer* server = BPrivate::DisplayServer::Get();
     auto* backend = static_cast<BPrivate::Sdl2Backend*>(server->Backend());
     Display* display = static_cast<Display*>(backend->XDisplay());
     BPrivate::call_on_main_thread([display] {
@@ -100,10 +114,14 @@ public:
     {
         auto* window = new QuitWindow;
         window->Show();
-        if (sXlibInTask)
+        if (sXlibInTask) {
             window->PostMessage(kCallXlib);
-        else
+            return;
+        }
+        std::thread([] {
+            WaitForQuiet(500000);
             Say("ready");
+        }).detach();
     }
 
     bool QuitRequested() override

@@ -44,7 +44,10 @@ class XServerEnds : public ::testing::TestWithParam<int>
 
 } // namespace
 
-TEST_P(XServerEnds, TheApplicationQuitsInOrder)
+// The child says it is ready only once its main thread waits for the
+// server, out of Xlib: the backend sees the hang-up before Xlib reads, and
+// Run() returns.
+TEST_P(XServerEnds, TheApplicationQuitsInOrderAndRunReturns)
 {
     Watchdog watchdog;
     XServer server;
