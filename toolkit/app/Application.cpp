@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 
 #include "AppDefs.h"
 #include "MainThread.h"
+#include "QuitSignals.h"
 
 BApplication* be_app = nullptr;
 BMessenger be_app_messenger;
@@ -78,6 +80,20 @@ status_t lock_quitting_menus(BLooper* looper)
     }
 }
 
+void quit_and_exit_from_main_thread()
+{
+    BApplication* app = be_app;
+    if (app == nullptr || !app->IsRunning() || !is_main_thread())
+        return;
+    abandon_running_main_thread_tasks();
+    be_app_messenger.SendMessage(B_QUIT_REQUESTED);
+    serve_main_thread_tasks([app] { return app->fFinished.load(); });
+    // As Run() would: every thread of the program is joined.
+    wait_for_thread(app->Thread(), nullptr);
+    reap_looper_threads();
+    exit(0);
+}
+
 } // namespace BPrivate
 
 BApplication::BApplication(const char* signature) : BApplication(signature, nullptr) {}
@@ -94,6 +110,7 @@ BApplication::BApplication(const char* signature, status_t* error)
         be_app = this;
         be_app_messenger = BMessenger(this);
         BPrivate::set_main_thread();
+        BPrivate::watch_quit_signals(be_app_messenger);
     }
     if (error != nullptr)
         *error = fInitError;
@@ -102,6 +119,7 @@ BApplication::BApplication(const char* signature, status_t* error)
 BApplication::~BApplication()
 {
     if (be_app == this) {
+        BPrivate::unwatch_quit_signals();
         be_app = nullptr;
         be_app_messenger = BMessenger();
     }

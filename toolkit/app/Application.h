@@ -14,6 +14,11 @@
 
 class BWindow;
 
+namespace BPrivate
+{
+void quit_and_exit_from_main_thread();
+}
+
 class BApplication : public BLooper
 {
 public:
@@ -40,6 +45,8 @@ public:
     BWindow* WindowAt(int32 index) const;
 
 private:
+    friend void BPrivate::quit_and_exit_from_main_thread();
+
     static int32 _AppThread(void* application);
     void QuitOtherLoopers();
 
@@ -70,4 +77,14 @@ void quit_popup_windows();
 // show meanwhile: the looper may wait for one it opened after the others
 // went. B_OK, or an error when the looper is gone.
 status_t lock_quitting_menus(BLooper* looper);
+// For a display connection that broke inside a native call that must not
+// return (Xlib's I/O error handler): the main thread can never go back to
+// its loop. On the main thread of a running application it asks the
+// application to quit, serves the calls other threads make to the main
+// thread until the application's thread has ended (calls it was running
+// when the connection broke return to their callers unfinished), and ends
+// the process with exit(0): QuitRequested() and the windows' quitting have
+// run, but Run() does not return. Anywhere else it returns at once, and the
+// caller ends the process its own way.
+void quit_and_exit_from_main_thread();
 } // namespace BPrivate

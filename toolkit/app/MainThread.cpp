@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 #include "OS.h"
 
@@ -23,6 +24,8 @@ std::mutex& sLock = *new std::mutex;
 std::condition_variable& sWake = *new std::condition_variable;     // the loop, without a pump
 std::condition_variable& sFinished = *new std::condition_variable; // callers, for their task
 std::deque<Task*>& sTasks = *new std::deque<Task*>;
+// Taken from the queue and running now; loops nest, so there may be several.
+std::vector<Task*>& sRunningTasks = *new std::vector<Task*>;
 bool sLoopRunning = false;
 bool sWakeRequested = false;
 MainThreadPump* sPump = nullptr;
@@ -38,9 +41,11 @@ void run_pending_tasks()
                 return;
             task = sTasks.front();
             sTasks.pop_front();
+            sRunningTasks.push_back(task);
         }
         (*task->work)();
         std::lock_guard<std::mutex> lock(sLock);
+        sRunningTasks.pop_back(); // loops nest: the last one taken is done first
         task->done = true;
         sFinished.notify_all();
     }
@@ -111,7 +116,10 @@ void end_main_loop()
     run_pending_tasks();
 }
 
-void run_main_loop(const std::function<bool()>& done)
+namespace
+{
+
+void serve(const std::function<bool()>& done, bool pumping)
 {
     // A loop may run inside another (an alert waiting on the main thread).
     bool wasRunning;
@@ -126,10 +134,11 @@ void run_main_loop(const std::function<bool()>& done)
         MainThreadPump* pump;
         {
             std::unique_lock<std::mutex> lock(sLock);
-            pump = sPump;
+            pump = pumping ? sPump : nullptr;
             if (pump == nullptr) {
-                sWake.wait_for(lock, std::chrono::milliseconds(100),
-                               [] { return sWakeRequested || !sTasks.empty() || sPump; });
+                sWake.wait_for(lock, std::chrono::milliseconds(100), [pumping] {
+                    return sWakeRequested || !sTasks.empty() || (pumping && sPump);
+                });
                 sWakeRequested = false;
                 continue;
             }
@@ -144,6 +153,27 @@ void run_main_loop(const std::function<bool()>& done)
         sLoopRunning = wasRunning;
     }
     run_pending_tasks();
+}
+
+} // namespace
+
+void run_main_loop(const std::function<bool()>& done)
+{
+    serve(done, true);
+}
+
+void serve_main_thread_tasks(const std::function<bool()>& done)
+{
+    serve(done, false);
+}
+
+void abandon_running_main_thread_tasks()
+{
+    std::lock_guard<std::mutex> lock(sLock);
+    for (Task* task : sRunningTasks)
+        task->done = true;
+    sRunningTasks.clear();
+    sFinished.notify_all();
 }
 
 } // namespace BPrivate

@@ -52,4 +52,13 @@ void end_main_loop();
 void run_main_loop(const std::function<bool()>& done);
 void wake_main_thread();
 
+// For a main thread that cannot go back to its loop: the display connection
+// broke inside a native call that must not return (see Application.h).
+// The first runs the tasks of other threads, without the pump, until
+// `done`. The second lets the callers of the tasks the main thread was
+// running wait no more; those tasks never finish, and the frames that ran
+// them must never resume.
+void serve_main_thread_tasks(const std::function<bool()>& done);
+void abandon_running_main_thread_tasks();
+
 } // namespace BPrivate

@@ -12,4 +12,9 @@ int32 DisplayBackend::Scale() const
     return 1;
 }
 
+bool DisplayBackend::Lost() const
+{
+    return false;
+}
+
 } // namespace BPrivate

@@ -115,6 +115,11 @@ public:
     virtual void Present(int32 id, const uint8* pixels, int32 width, int32 height,
                          int32 stride) = 0;
 
+    // Whether the display is gone (the X server ended, with the session).
+    // A lost backend does nothing from then on, and its WaitEvents only
+    // waits for the timeout or a Wake.
+    virtual bool Lost() const;
+
     // Waits up to `timeout` microseconds for native events and hands each
     // to the sink; returns early once Wake() is called.
     virtual void WaitEvents(bigtime_t timeout, EventSink* sink) = 0;

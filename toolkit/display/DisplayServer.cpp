@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include <AppDefs.h>
+#include <Application.h>
 #include <Looper.h>
 #include <Message.h>
 #include <OS.h>
@@ -235,7 +237,7 @@ void DisplayServer::SetVisible(int32 id, bool visible)
             // Whatever was drawn before the window existed is shown now.
             std::lock_guard<std::mutex> lock(fLock);
             if (Window* window = Find(id)) {
-                if (!window->frame.empty() && !window->framePending) {
+                if (window->frame && !window->framePending) {
                     window->framePending = true;
                     fPendingFrames++;
                 }
@@ -290,9 +292,13 @@ void DisplayServer::SubmitFrame(int32 id, const uint8* pixels, int32 width, int3
         if (window == nullptr || width <= 0 || height <= 0)
             return;
         size_t rowBytes = size_t(width) * 4;
-        window->frame.resize(rowBytes * size_t(height));
+        // The main thread may still be presenting the last one.
+        if (window->frame == nullptr || window->frame.use_count() > 1)
+            window->frame = std::make_shared<std::vector<uint8>>();
+        std::vector<uint8>& frame = *window->frame;
+        frame.resize(rowBytes * size_t(height));
         for (int32 y = 0; y < height; y++)
-            memcpy(window->frame.data() + rowBytes * size_t(y), pixels + size_t(stride) * size_t(y),
+            memcpy(frame.data() + rowBytes * size_t(y), pixels + size_t(stride) * size_t(y),
                    rowBytes);
         window->frameWidth = width;
         window->frameHeight = height;
@@ -397,9 +403,9 @@ bool DisplayServer::CopyFrame(int32 id, std::vector<uint8>* pixels, int32* width
 {
     std::lock_guard<std::mutex> lock(fLock);
     const Window* window = Find(id);
-    if (window == nullptr || window->frame.empty())
+    if (window == nullptr || window->frame == nullptr)
         return false;
-    *pixels = window->frame;
+    *pixels = *window->frame;
     *width = window->frameWidth;
     *height = window->frameHeight;
     return true;
@@ -408,7 +414,7 @@ bool DisplayServer::CopyFrame(int32 id, std::vector<uint8>* pixels, int32* width
 bool DisplayServer::IsIdle() const
 {
     std::lock_guard<std::mutex> lock(fLock);
-    return fRequests.empty() && fPendingFrames == 0;
+    return fRequests.empty() && fPendingFrames == 0 && !fPresenting;
 }
 
 std::vector<int32> DisplayServer::Windows() const
@@ -450,29 +456,62 @@ void DisplayServer::RunRequests()
     }
 }
 
+// The backend gets the frames without the lock: window threads hand over
+// their next frames meanwhile, and a backend that never comes back (the
+// display gone under Xlib, see quit_and_exit_from_main_thread) leaves none
+// of them waiting. The frames are shared meanwhile, and let go under the
+// lock, so that a window overwrites its frame only when it has it alone.
 void DisplayServer::PresentPending()
 {
-    std::lock_guard<std::mutex> lock(fLock);
-    if (fPendingFrames == 0)
-        return;
-    for (auto& [id, window] : fWindows) {
-        if (!window.framePending)
-            continue;
-        window.framePending = false;
-        fPendingFrames--;
-        if (window.created && window.visible)
-            fBackend->Present(id, window.frame.data(), window.frameWidth, window.frameHeight,
-                              window.frameWidth * 4);
+    struct Shown {
+        int32 id;
+        std::shared_ptr<std::vector<uint8>> pixels;
+        int32 width, height;
+    };
+    std::vector<Shown> shown;
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        if (fPendingFrames == 0)
+            return;
+        for (auto& [id, window] : fWindows) {
+            if (!window.framePending)
+                continue;
+            window.framePending = false;
+            fPendingFrames--;
+            if (window.created && window.visible)
+                shown.push_back(Shown{id, window.frame, window.frameWidth, window.frameHeight});
+        }
+        fPresenting = true;
     }
+    for (const Shown& frame : shown)
+        fBackend->Present(frame.id, frame.pixels->data(), frame.width, frame.height,
+                          frame.width * 4);
+    std::lock_guard<std::mutex> lock(fLock);
+    shown.clear();
+    fPresenting = false;
 }
 
 void DisplayServer::Pump(bigtime_t timeout)
 {
+    NoticeLoss();
     RunRequests();
     PresentPending();
     fBackend->WaitEvents(timeout, this);
     RunRequests();
     PresentPending();
+    NoticeLoss();
+}
+
+// The display went (its X server ended, with the session): the application
+// quits as if the user had asked, and its windows go meanwhile without
+// anything more reaching the display.
+void DisplayServer::NoticeLoss()
+{
+    if (fLossNoticed || !fBackend->Lost())
+        return;
+    fLossNoticed = true;
+    fprintf(stderr, "Pelmor: the connection to the display was lost; quitting\n");
+    be_app_messenger.SendMessage(B_QUIT_REQUESTED);
 }
 
 void DisplayServer::Wake()
@@ -745,7 +784,7 @@ void DisplayServer::HandleEvent(const NativeEvent& native)
     case NativeEvent::WINDOW_EXPOSED: {
         std::lock_guard<std::mutex> lock(fLock);
         Window* window = Find(event.window);
-        if (window != nullptr && !window->frame.empty() && !window->framePending) {
+        if (window != nullptr && window->frame && !window->framePending) {
             window->framePending = true;
             fPendingFrames++;
         }

@@ -121,7 +121,9 @@ private:
         WindowFeatures features;
         bool visible = false;
         bool created = false; // the backend has it
-        std::vector<uint8> frame;
+        // Shared with the main thread while it presents the frame; a new
+        // frame is copied into it only when the window has it alone.
+        std::shared_ptr<std::vector<uint8>> frame;
         int32 frameWidth = 0, frameHeight = 0;
         bool framePending = false;
         CursorShape cursor = CursorShape::kArrow;
@@ -143,6 +145,9 @@ private:
     void Request(std::function<void()> work);
     void RunRequests();
     void PresentPending();
+    // Posts B_QUIT_REQUESTED to the application, once, when the backend has
+    // lost the display.
+    void NoticeLoss();
     void Post(int32 id, BMessage* message, bool toFocus = false);
     void SetActive(int32 id);
     // How many clicks the press counts as: the previous press's count and
@@ -171,6 +176,7 @@ private:
     int32 fActive = 0;
     std::vector<std::function<void()>> fRequests;
     int32 fPendingFrames = 0;
+    bool fPresenting = false; // frames are with the backend, without the lock
     BPoint fPointer;
     uint32 fButtons = 0;
     uint32 fModifiers = 0;
@@ -180,6 +186,7 @@ private:
     Press fLastPress;
     bool fSwallowing = false; // a press closed the pop-ups: its release and drag go nowhere
     int32 fPointerWindow = 0; // the window whose cursor shows
+    bool fLossNoticed = false;
 };
 
 } // namespace BPrivate

@@ -141,6 +141,15 @@ public:
         waitpid(fPid, nullptr, 0);
     }
     const std::string& Name() const { return fName; }
+    // Ends the server at once with `signal`, as at the end of a session.
+    void Kill(int signal)
+    {
+        if (fPid <= 0)
+            return;
+        kill(fPid, signal);
+        waitpid(fPid, nullptr, 0);
+        fPid = -1;
+    }
 
 private:
     pid_t fPid = -1;

@@ -226,6 +226,35 @@ TEST_F(Windows, TheCloseBoxAsksQuitRequested)
     EXPECT_EQ(driver->App()->CountWindows(), 0);
 }
 
+// The end of the display session is a quit request, as from the user:
+// asked once, so a window that refuses is not asked over and over.
+TEST_F(Windows, LosingTheDisplayAsksTheApplicationToQuitOnce)
+{
+    std::atomic<int> asks{0};
+    std::atomic<bool> gone{false};
+    auto* window = new QuitCounter(&asks, &gone);
+    window->Show();
+    ASSERT_TRUE(driver->WaitIdle());
+    auto* backend =
+        static_cast<BPrivate::HeadlessBackend*>(BPrivate::DisplayServer::Get()->Backend());
+    backend->Lose();
+    for (bigtime_t end = system_time() + 5000000; asks.load() == 0 && system_time() < end;)
+        snooze(10000);
+    EXPECT_EQ(asks.load(), 1);
+    snooze(300000); // several rounds of the main loop
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(asks.load(), 1);
+    EXPECT_TRUE(driver->App()->IsRunning());
+
+    driver->App()->PostMessage(B_QUIT_REQUESTED);
+    for (bigtime_t end = system_time() + 5000000; driver->App()->IsRunning();) {
+        ASSERT_LT(system_time(), end) << "the application did not quit";
+        snooze(10000);
+    }
+    EXPECT_EQ(asks.load(), 2);
+    EXPECT_TRUE(gone.load());
+}
+
 TEST_F(Windows, ActivationFollowsClicksAndShowing)
 {
     RecordingView* firstView;

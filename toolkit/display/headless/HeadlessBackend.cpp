@@ -177,6 +177,12 @@ void HeadlessBackend::SetDoubleClickSettings(const ClickSettings& settings)
     fClicks = settings;
 }
 
+void HeadlessBackend::Lose()
+{
+    fLost = true;
+    Wake();
+}
+
 void HeadlessBackend::Inject(const NativeEvent& event)
 {
     std::lock_guard<std::mutex> lock(fLock);

@@ -9,6 +9,7 @@
 // pixels each way (1024 x 768 points still), and like every backend it
 // speaks device pixels: window frames, presented frames, injected events.
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -46,6 +47,7 @@ public:
     void SetVisible(int32 id, bool visible) override;
     void Raise(int32 id) override;
     void Present(int32 id, const uint8* pixels, int32 width, int32 height, int32 stride) override;
+    bool Lost() const override { return fLost; }
     void WaitEvents(bigtime_t timeout, EventSink* sink) override;
     void Wake() override;
     void PointerState(float* screenX, float* screenY, uint32* buttons) override;
@@ -70,6 +72,9 @@ public:
     // A second a double click by default: tests under sanitizers are slow
     // between the presses they make.
     void SetDoubleClickSettings(const ClickSettings& settings);
+    // Plays the end of the display session (the X server gone): Lost()
+    // holds from now on.
+    void Lose();
 
 private:
     const int32 fScale;
@@ -86,6 +91,7 @@ private:
     ClickSettings fClicks{1000000, 4};
     float fPointerX = 0, fPointerY = 0;
     uint32 fButtons = 0;
+    std::atomic<bool> fLost{false};
 };
 
 } // namespace BPrivate

@@ -4,7 +4,12 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <Application.h>
 #include <OS.h>
 
 #include "Sdl2Keys.h"
@@ -21,6 +26,11 @@ namespace
 // SDL's event queue and video state are global: a second backend would
 // take the first one's events.
 std::atomic<bool> sRunning{false};
+// The running backend, for Xlib's I/O error handler.
+std::atomic<Sdl2Backend*> sLive{nullptr};
+// SDL cannot be shut down once its display connection is lost (every way
+// out goes through Xlib), nor started again: it would keep the dead one.
+std::atomic<bool> sDisplayLost{false};
 
 // X11 positions are 16-bit; sides beyond this make surfaces of gigabytes.
 const int32 kMaxCoordinate = 30000;
@@ -295,6 +305,21 @@ int Milliseconds(bigtime_t microseconds)
     return int(std::min<bigtime_t>((microseconds + 999) / 1000, INT_MAX));
 }
 
+// Whether the server has closed the connection, so that Xlib would end the
+// process on reading or writing it. A hang-up shows even while data the
+// server sent last is still unread; an end of file where poll() does not
+// tell it.
+bool ConnectionClosed(int fd)
+{
+    struct pollfd p = {fd, POLLIN | POLLRDHUP, 0};
+    if (poll(&p, 1, 0) <= 0)
+        return false;
+    if (p.revents & (POLLHUP | POLLRDHUP | POLLERR | POLLNVAL))
+        return true;
+    char byte;
+    return (p.revents & POLLIN) && recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
 } // namespace
 
 // -- life -------------------------------------------------------------------
@@ -314,6 +339,8 @@ DisplayBackend* Sdl2Backend::Create(std::string* error)
     // SDL would try the console's framebuffer next, which is no desktop.
     if (Unset("SDL_VIDEODRIVER") && Unset("DISPLAY") && Unset("WAYLAND_DISPLAY"))
         return fail("cannot open a display: DISPLAY and WAYLAND_DISPLAY are not set");
+    if (sDisplayLost)
+        return fail("cannot open a display: the connection to the last one was lost");
     bool expected = false;
     if (!sRunning.compare_exchange_strong(expected, true))
         return fail("cannot open a display: another SDL2 backend is running");
@@ -368,6 +395,12 @@ Sdl2Backend::Sdl2Backend(uint32 wakeEvent, SDL_Window* helper)
         // SDL on X11 works in the screen's pixels whatever the desktop's
         // scale; the desktop says what it wants through Xft.dpi.
         fScale = x11_xft_dpi(fXDisplay) >= kHighDpi ? 2 : 1;
+        fXConnection = x11_connection(fXDisplay);
+        // Without an eventfd SDL waits, as elsewhere.
+        if (fXConnection >= 0)
+            fWakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        sLive = this;
+        x11_on_broken_connection(ConnectionBroke);
         return;
     }
     // Elsewhere (Wayland) SDL works in the desktop's points and gives a
@@ -385,6 +418,16 @@ Sdl2Backend::Sdl2Backend(uint32 wakeEvent, SDL_Window* helper)
 
 Sdl2Backend::~Sdl2Backend()
 {
+    Sdl2Backend* self = this;
+    sLive.compare_exchange_strong(self, nullptr);
+    if (fWakeFd >= 0)
+        close(fWakeFd);
+    if (fLost) {
+        // Every way to let go of SDL's windows and display goes through
+        // Xlib, which would end the process: they stay as they are.
+        sRunning = false;
+        return;
+    }
     for (const auto& entry : fWindows)
         SDL_DestroyWindow(entry.second.sdl);
     fWindows.clear();
@@ -396,6 +439,34 @@ Sdl2Backend::~Sdl2Backend()
     SDL_StopTextInput();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     sRunning = false;
+}
+
+bool Sdl2Backend::Usable()
+{
+    if (fLost)
+        return false;
+    if (fXConnection >= 0 && ConnectionClosed(fXConnection)) {
+        fLost = true;
+        sDisplayLost = true;
+    }
+    return !fLost;
+}
+
+// Xlib's I/O error handler calls this when a connection breaks inside one
+// of its calls, when the server ended between our last look at the socket
+// and the call. Xlib ends the process once its handler returns, and the
+// main thread is deep in a call that cannot fail, so it never goes back to
+// its loop: the backend is lost from here on, and the application quits
+// from here, without Run() returning (quit_and_exit_from_main_thread,
+// which does not return when it applies; otherwise Xlib's handler goes on).
+void Sdl2Backend::ConnectionBroke(void* display)
+{
+    Sdl2Backend* backend = sLive.load();
+    if (backend == nullptr || backend->fXDisplay != display)
+        return;
+    backend->fLost = true;
+    sDisplayLost = true;
+    quit_and_exit_from_main_thread();
 }
 
 // -- windows ----------------------------------------------------------------
@@ -424,7 +495,7 @@ void Sdl2Backend::ScreenFrame(int32 x, int32 y, int32* left, int32* top, int32* 
     SDL_Rect frame{0, 0, 0, 0};
     bool found = false;
     SDL_Point point{ToSdl(x), ToSdl(y)};
-    int count = SDL_GetNumVideoDisplays();
+    int count = Usable() ? SDL_GetNumVideoDisplays() : 0;
     for (int i = 0; i < count && !found; i++) {
         SDL_Rect bounds;
         if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&point, &bounds)) {
@@ -432,7 +503,7 @@ void Sdl2Backend::ScreenFrame(int32 x, int32 y, int32* left, int32* top, int32* 
             found = true;
         }
     }
-    if (!found && SDL_GetDisplayBounds(0, &frame) != 0)
+    if (!found && (count == 0 || SDL_GetDisplayBounds(0, &frame) != 0))
         frame = SDL_Rect{0, 0, 0, 0};
     if (left != nullptr)
         *left = frame.x * fUnit;
@@ -446,7 +517,7 @@ void Sdl2Backend::ScreenFrame(int32 x, int32 y, int32* left, int32* top, int32* 
 
 bool Sdl2Backend::CreateWindow(int32 id, const WindowSpec& wanted)
 {
-    if (id == 0 || Find(id) != nullptr)
+    if (id == 0 || Find(id) != nullptr || !Usable())
         return false;
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if (fUnit > 1)
@@ -475,7 +546,7 @@ bool Sdl2Backend::CreateWindow(int32 id, const WindowSpec& wanted)
 void Sdl2Backend::DestroyWindow(int32 id)
 {
     WindowEntry* window = Find(id);
-    if (window == nullptr)
+    if (window == nullptr || !Usable())
         return;
     bool hadKeyboard = window->popup && window->visible &&
                        (window->active || SDL_GetKeyboardFocus() == window->sdl);
@@ -501,14 +572,15 @@ void Sdl2Backend::DestroyWindow(int32 id)
 
 void Sdl2Backend::SetTitle(int32 id, const std::string& title)
 {
-    if (WindowEntry* window = Find(id))
+    WindowEntry* window = Find(id);
+    if (window != nullptr && Usable())
         SDL_SetWindowTitle(window->sdl, title.c_str());
 }
 
 void Sdl2Backend::SetFrame(int32 id, int32 left, int32 top, int32 width, int32 height)
 {
     WindowEntry* window = Find(id);
-    if (window == nullptr)
+    if (window == nullptr || !Usable())
         return;
     SDL_SetWindowPosition(window->sdl, Clamp(ToSdl(left), -kMaxCoordinate, kMaxCoordinate),
                           Clamp(ToSdl(top), -kMaxCoordinate, kMaxCoordinate));
@@ -519,7 +591,7 @@ void Sdl2Backend::SetFrame(int32 id, int32 left, int32 top, int32 width, int32 h
 void Sdl2Backend::SetVisible(int32 id, bool visible)
 {
     WindowEntry* window = Find(id);
-    if (window == nullptr || window->visible == visible)
+    if (window == nullptr || window->visible == visible || !Usable())
         return;
     window->visible = visible;
     if (visible) {
@@ -544,7 +616,8 @@ void Sdl2Backend::SetVisible(int32 id, bool visible)
 
 void Sdl2Backend::Raise(int32 id)
 {
-    if (WindowEntry* window = Find(id))
+    WindowEntry* window = Find(id);
+    if (window != nullptr && Usable())
         SDL_RaiseWindow(window->sdl);
 }
 
@@ -572,7 +645,7 @@ void Sdl2Backend::Present(int32 id, const uint8* pixels, int32 width, int32 heig
 {
     WindowEntry* window = Find(id);
     if (window == nullptr || pixels == nullptr || width <= 0 || height <= 0 ||
-        int64(stride) < int64(width) * 4)
+        int64(stride) < int64(width) * 4 || !Usable())
         return;
     SDL_Surface* surface = SDL_GetWindowSurface(window->sdl);
     if (surface == nullptr || surface->pixels == nullptr)
@@ -604,9 +677,15 @@ void Sdl2Backend::Present(int32 id, const uint8* pixels, int32 width, int32 heig
 
 void Sdl2Backend::Wake()
 {
-    // One wake event in the queue is enough; a busy caller must not fill it.
+    // One wake-up pending is enough; a busy caller must not fill a queue.
     if (fWakePending.exchange(true))
         return;
+    if (fWakeFd >= 0) {
+        uint64_t one = 1;
+        if (write(fWakeFd, &one, sizeof(one)) != ssize_t(sizeof(one)))
+            fWakePending = false;
+        return;
+    }
     SDL_Event event;
     SDL_zero(event);
     event.type = fWakeEvent;
@@ -614,8 +693,79 @@ void Sdl2Backend::Wake()
         fWakePending = false;
 }
 
+void Sdl2Backend::TakeWake()
+{
+    // Cleared first: a Wake() from now on writes again.
+    fWakePending = false;
+    uint64_t count;
+    ssize_t ignored = read(fWakeFd, &count, sizeof(count));
+    (void)ignored;
+    fWoken = true;
+}
+
+void Sdl2Backend::WaitWhileLost(bigtime_t timeout)
+{
+    if (timeout <= 0)
+        return;
+    if (fWakeFd < 0) {
+        // No eventfd to wait on: short naps, so the main loop does not spin
+        // while the application quits.
+        snooze(std::min<bigtime_t>(timeout, 10000));
+        return;
+    }
+    struct pollfd p = {fWakeFd, POLLIN, 0};
+    if (poll(&p, 1, Milliseconds(std::min(timeout, kLongestSlice))) > 0)
+        TakeWake();
+}
+
+bool Sdl2Backend::PollEvent(SDL_Event* event)
+{
+    // On X11 only NextEvent() asks SDL to read the connection: it has
+    // looked at the socket first.
+    if (fWakeFd >= 0)
+        return SDL_PeepEvents(event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1;
+    return SDL_PollEvent(event) != 0;
+}
+
+bool Sdl2Backend::NextEvent(bigtime_t until, SDL_Event* event)
+{
+    if (fWakeFd < 0) {
+        bigtime_t slice = std::min(until - system_time(), kLongestSlice);
+        return slice > 0 ? SDL_WaitEventTimeout(event, Milliseconds(slice)) != 0
+                         : SDL_PollEvent(event) != 0;
+    }
+    for (;;) {
+        if (!Usable())
+            return false;
+        SDL_PumpEvents();
+        if (SDL_PeepEvents(event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1)
+            return true;
+        // Events Xlib read while it waited for a reply are in no socket.
+        if (!Usable())
+            return false;
+        if (x11_pending(fXDisplay) > 0)
+            continue;
+        bigtime_t now = system_time();
+        if (now >= until)
+            return false;
+        struct pollfd fds[2] = {{fXConnection, POLLIN | POLLRDHUP, 0}, {fWakeFd, POLLIN, 0}};
+        int ready = poll(fds, 2, Milliseconds(std::min(until - now, kLongestSlice)));
+        if (ready > 0 && (fds[1].revents & POLLIN)) {
+            TakeWake();
+            return false;
+        }
+        // Timed out or interrupted: the caller looks at the time.
+        if (ready <= 0)
+            return false;
+    }
+}
+
 void Sdl2Backend::WaitEvents(bigtime_t timeout, EventSink* sink)
 {
+    if (!Usable()) {
+        WaitWhileLost(timeout);
+        return;
+    }
     // A sink that waits again from inside HandleEvent gets nothing.
     if (fWaiting)
         return;
@@ -629,14 +779,10 @@ void Sdl2Backend::WaitEvents(bigtime_t timeout, EventSink* sink)
     if (timeout > 0)
         deadline = timeout >= B_INFINITE_TIMEOUT - now ? B_INFINITE_TIMEOUT : now + timeout;
     for (;;) {
-        bigtime_t until = std::min(deadline, NextDeadline(now));
-        bigtime_t slice = std::min(until - now, kLongestSlice);
         SDL_Event event;
-        bool got = slice > 0 ? SDL_WaitEventTimeout(&event, Milliseconds(slice)) != 0
-                             : SDL_PollEvent(&event) != 0;
-        if (got) {
+        if (NextEvent(std::min(deadline, NextDeadline(now)), &event)) {
             Handle(event);
-            for (int handled = 1; handled < kMaxDrain && SDL_PollEvent(&event); handled++)
+            for (int handled = 1; handled < kMaxDrain && PollEvent(&event); handled++)
                 Handle(event);
             // Do not split a key from its text when the drain stops early.
             if (fKeyPending &&
@@ -646,9 +792,11 @@ void Sdl2Backend::WaitEvents(bigtime_t timeout, EventSink* sink)
                 Handle(event);
             FlushKey();
         }
+        if (fLost)
+            break;
         Housekeeping();
         now = system_time();
-        if (fDelivered > 0 || fWoken || now >= deadline)
+        if (fDelivered > 0 || fWoken || fLost || now >= deadline)
             break;
     }
     fSink = nullptr;
@@ -728,6 +876,12 @@ bool Sdl2Backend::QueryPointer(int32* x, int32* y, uint32* buttons)
 {
     int px = 0, py = 0;
     unsigned held = 0;
+    if (!Usable()) {
+        *x = int32(fLastScreenX);
+        *y = int32(fLastScreenY);
+        *buttons = 0;
+        return false;
+    }
     if (x11_query_pointer(fXDisplay, &px, &py, &held)) {
         *x = px;
         *y = py;
@@ -1159,6 +1313,8 @@ void Sdl2Backend::ReportFocus(int32 id, bool active)
 
 std::string Sdl2Backend::ClipboardText()
 {
+    if (!Usable())
+        return {};
     char* text = SDL_GetClipboardText();
     std::string result = text != nullptr ? text : "";
     SDL_free(text);
@@ -1167,11 +1323,14 @@ std::string Sdl2Backend::ClipboardText()
 
 void Sdl2Backend::SetClipboardText(const std::string& text)
 {
-    SDL_SetClipboardText(text.c_str());
+    if (Usable())
+        SDL_SetClipboardText(text.c_str());
 }
 
 std::string Sdl2Backend::PrimaryText()
 {
+    if (!Usable())
+        return {};
     char* text = SDL_GetPrimarySelectionText();
     std::string result = text != nullptr ? text : "";
     SDL_free(text);
@@ -1180,14 +1339,15 @@ std::string Sdl2Backend::PrimaryText()
 
 void Sdl2Backend::SetPrimaryText(const std::string& text)
 {
-    SDL_SetPrimarySelectionText(text.c_str());
+    if (Usable())
+        SDL_SetPrimarySelectionText(text.c_str());
 }
 
 // -- pointer shape and desktop settings -------------------------------------
 
 void Sdl2Backend::SetCursor(CursorShape shape)
 {
-    if (shape == fCursor)
+    if (shape == fCursor || !Usable())
         return;
     size_t index = shape == CursorShape::kIBeam ? 1 : 0;
     if (fCursors[index] == nullptr) {
@@ -1208,7 +1368,7 @@ ClickSettings Sdl2Backend::DoubleClickSettings()
     fClickSettingsRead = now;
     ClickSettings settings;
     XSettingsValues values;
-    if (x11_xsettings(fXDisplay, &values)) {
+    if (Usable() && x11_xsettings(fXDisplay, &values)) {
         // Only sane values: a manager may publish anything.
         if (values.doubleClickTime > 0 && values.doubleClickTime <= 5000)
             settings.time = bigtime_t(values.doubleClickTime) * 1000;

@@ -31,6 +31,16 @@
 //
 // SDL_QUIT is ignored: SDL sends it for the last window closing and for
 // signals, and both are switched off; the close box gives WINDOW_CLOSE.
+//
+// The end of the display: on X11 Xlib ends the process when it reads or
+// writes a connection the server closed (the X server ended, the user
+// logged out). So the backend waits itself, with poll() on the connection
+// and on an eventfd that Wake() writes, and before each call into SDL it
+// looks whether the server has hung up. Once it has, the backend is lost:
+// it never calls SDL or Xlib again, and the server asks the application to
+// quit. Should the server end between that look and a call, Xlib's I/O
+// error handler is the backstop (see ConnectionBroke). Elsewhere (Wayland)
+// SDL_WaitEventTimeout waits, and Wake() pushes an SDL event.
 
 #include <SDL.h>
 
@@ -64,6 +74,7 @@ public:
 
     void Present(int32 id, const uint8* pixels, int32 width, int32 height, int32 stride) override;
 
+    bool Lost() const override { return fLost; }
     void WaitEvents(bigtime_t timeout, EventSink* sink) override;
     void Wake() override;
 
@@ -75,6 +86,9 @@ public:
     void SetPrimaryText(const std::string& text) override;
     void SetCursor(CursorShape shape) override;
     ClickSettings DoubleClickSettings() override;
+
+    // For tests: the X display connection (an Xlib Display), or null.
+    void* XDisplay() const { return fXDisplay; }
 
 private:
     struct WindowEntry {
@@ -96,6 +110,18 @@ private:
     int32 KeyboardOwner() const;
     bool QueryPointer(int32* x, int32* y, uint32* buttons);
     bigtime_t NextDeadline(bigtime_t now) const;
+
+    // False once the display is gone; on X11 it looks first whether the
+    // server has hung up, and if so marks the backend lost.
+    bool Usable();
+    static void ConnectionBroke(void* display);
+    // The next event, waiting until `until` (system_time()) at most; false
+    // when none came (woken, timed out or lost).
+    bool NextEvent(bigtime_t until, SDL_Event* event);
+    // The next event SDL has already, without waiting.
+    bool PollEvent(SDL_Event* event);
+    void TakeWake();
+    void WaitWhileLost(bigtime_t timeout);
 
     void Handle(const SDL_Event& event);
     void Emit(const NativeEvent& event);
@@ -138,6 +164,11 @@ private:
 
     const uint32 fWakeEvent;
     std::atomic<bool> fWakePending{false};
+    // X11: the connection's descriptor, and the eventfd Wake() writes when
+    // the backend waits itself (-1 elsewhere).
+    int fXConnection = -1;
+    int fWakeFd = -1;
+    std::atomic<bool> fLost{false};
 
     EventSink* fSink = nullptr;
     bool fWaiting = false;

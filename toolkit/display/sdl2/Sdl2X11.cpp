@@ -5,9 +5,11 @@
 #include <X11/Xlib.h>
 #include <X11/Xproto.h>
 #include <X11/Xresource.h>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #endif
 
@@ -125,6 +127,41 @@ void x11_tolerate_errors()
     XSetErrorHandler(tolerant_error_handler);
 }
 
+int x11_connection(void* display)
+{
+    return display != nullptr ? ConnectionNumber(static_cast<Display*>(display)) : -1;
+}
+
+int x11_pending(void* display)
+{
+    return display != nullptr ? XPending(static_cast<Display*>(display)) : 0;
+}
+
+namespace
+{
+
+std::atomic<void (*)(void*)> sBroken{nullptr};
+std::atomic<XIOErrorHandler> sPreviousIOHandler{nullptr};
+
+int broken_connection_handler(Display* display)
+{
+    if (void (*broken)(void*) = sBroken.load())
+        broken(display);
+    if (XIOErrorHandler previous = sPreviousIOHandler.load())
+        return previous(display);
+    exit(1);
+}
+
+} // namespace
+
+void x11_on_broken_connection(void (*broken)(void* display))
+{
+    static std::once_flag installed;
+    sBroken = broken;
+    std::call_once(installed,
+                   [] { sPreviousIOHandler = XSetIOErrorHandler(broken_connection_handler); });
+}
+
 #else
 
 void* x11_display(SDL_Window*)
@@ -153,6 +190,18 @@ double xft_dpi_in(const char*)
 }
 
 void x11_tolerate_errors() {}
+
+int x11_connection(void*)
+{
+    return -1;
+}
+
+int x11_pending(void*)
+{
+    return 0;
+}
+
+void x11_on_broken_connection(void (*)(void*)) {}
 
 #endif
 

@@ -38,4 +38,20 @@ double xft_dpi_in(const char* resources);
 // SDL opens the display: SDL keeps the handler it finds and puts it back.
 void x11_tolerate_errors();
 
+// The descriptor of the display's connection, or -1.
+int x11_connection(void* display);
+// Xlib's XPending: reads what the connection has and counts the events
+// queued, also those Xlib took in while it waited for a reply (SDL only
+// looks at the socket and at what is queued already).
+int x11_pending(void* display);
+
+// A backstop for a connection that breaks inside an Xlib call (the server
+// ended between our look at the socket and the call): Xlib then calls its
+// I/O error handler and ends the process when that returns. The handler
+// installed here calls `broken` with the display first; a `broken` that
+// takes the display as its own does not return. For other displays, or
+// when it returns, the handler found before takes over (Xlib's own: a
+// message and exit(1)). Any thread; the latest `broken` counts.
+void x11_on_broken_connection(void (*broken)(void* display));
+
 } // namespace BPrivate::Sdl2
