@@ -93,9 +93,12 @@ public:
     // Posts a message for the handler with this token (0: the looper,
     // -1: the preferred handler), counted in `backlog` if one is given.
     // Used by BMessenger.
+    // `input` (the display server's messages: keys, mouse, activation)
+    // goes ahead of a backlog of posted messages; see _Loop().
     static status_t _PostToken(const std::shared_ptr<BPrivate::LooperPort>& port,
                                const BMessage& message, int32 token,
-                               const std::shared_ptr<BPrivate::Backlog>& backlog = nullptr);
+                               const std::shared_ptr<BPrivate::Backlog>& backlog = nullptr,
+                               bool input = false);
     // PostMessage(message), counting the message in `backlog` until it has
     // been handled or dropped (see Backlog.h).
     status_t _PostCounted(BMessage* message, const std::shared_ptr<BPrivate::Backlog>& backlog);
@@ -116,6 +119,9 @@ protected:
     virtual void _Wakeup() {}
     // Wakes the loop so that it asks _NextWakeup() again.
     void _Poke();
+    // While set, the looper does not count as idle although its queue is
+    // empty: work is due at _NextWakeup() (a window's next frame).
+    void _SetDeferred(bool deferred);
     // Whether the looper deletes itself when its loop ends.
     void _SetDeleteOnQuit(bool deleteOnQuit) { fDeleteOnQuit = deleteOnQuit; }
     // The loop body; BApplication runs it too.

@@ -490,7 +490,7 @@ void DisplayServer::Post(int32 id, BMessage* message, bool toFocus)
             return;
         target = toFocus ? BMessenger(nullptr, window->looper) : window->messenger;
     }
-    target.SendMessage(message);
+    target._SendInput(message);
 }
 
 void DisplayServer::SetActive(int32 id)

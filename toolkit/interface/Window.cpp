@@ -20,6 +20,10 @@ namespace
 {
 
 const uint32 kUpdateMessage = '_UPD';
+// One frame of the display (60 Hz): a window draws at most this often,
+// however often its views change, and while it works through a backlog of
+// messages it still draws once in each.
+const bigtime_t kFrameInterval = 16667;
 const bigtime_t kDefaultPulseRate = 500000;
 // More separate rectangles than this in the update region are merged.
 const size_t kMaxUpdateRects = 16;
@@ -130,6 +134,8 @@ void BWindow::Init(BRect frame, const char* title, window_look look, window_feel
     fActive = false;
     fBuffer = nullptr;
     fUpdatePosted = false;
+    fUpdateDue = B_INFINITE_TIMEOUT;
+    fNextFrame = 0;
     fNeedsPresent = false;
     fUpdatesDisabled = 0;
     fPulseRate = kDefaultPulseRate;
@@ -797,10 +803,20 @@ void BWindow::_Invalidate(BRect rect)
     } else {
         fUpdateRegion.push_back(rect);
     }
-    if (!fUpdatePosted && fUpdatesDisabled == 0) {
-        fUpdatePosted = true;
-        PostMessage(kUpdateMessage);
-    }
+    if (!fUpdatePosted && fUpdatesDisabled == 0)
+        ScheduleUpdate();
+}
+
+// The update is no message behind the others: the loop draws it between
+// two messages once its frame is due (at once if the last frame is a frame
+// or more ago), so many changes share a frame and a long queue does not
+// hold it back.
+void BWindow::ScheduleUpdate()
+{
+    fUpdatePosted = true;
+    fUpdateDue = std::max(system_time(), fNextFrame.load());
+    _SetDeferred(true);
+    _Poke();
 }
 
 bool BWindow::_UpdatePending() const
@@ -811,8 +827,13 @@ bool BWindow::_UpdatePending() const
 void BWindow::DrawUpdate()
 {
     fUpdatePosted = false;
+    fUpdateDue = B_INFINITE_TIMEOUT;
+    _SetDeferred(false);
     if (fUpdateRegion.empty() || fUpdatesDisabled > 0)
         return;
+    bigtime_t start = system_time();
+    fTopView->_PrepareTree();
+    // Preparing may have scrolled or changed what shows.
     EnsureBuffer();
     std::vector<BRect> region;
     region.swap(fUpdateRegion);
@@ -820,6 +841,16 @@ void BWindow::DrawUpdate()
     fTopView->_DrawTree(context, region);
     cairo_destroy(context);
     _Present();
+    // What a view invalidated while it drew waits for the next frame, and
+    // a window that takes long to draw leaves as long again to its
+    // messages.
+    bigtime_t end = system_time();
+    fNextFrame = std::max(start + kFrameInterval, end + (end - start));
+    fUpdatePosted = false;
+    fUpdateDue = B_INFINITE_TIMEOUT;
+    _SetDeferred(false);
+    if (!fUpdateRegion.empty() && fUpdatesDisabled == 0)
+        ScheduleUpdate();
 }
 
 void BWindow::UpdateIfNeeded()
@@ -860,11 +891,8 @@ void BWindow::DisableUpdates()
 
 void BWindow::EnableUpdates()
 {
-    if (fUpdatesDisabled > 0 && --fUpdatesDisabled == 0 && !fUpdateRegion.empty() &&
-        !fUpdatePosted) {
-        fUpdatePosted = true;
-        PostMessage(kUpdateMessage);
-    }
+    if (fUpdatesDisabled > 0 && --fUpdatesDisabled == 0 && !fUpdateRegion.empty() && !fUpdatePosted)
+        ScheduleUpdate();
 }
 
 // -- pulse -----------------------------------------------------------------------------------
@@ -882,7 +910,7 @@ bigtime_t BWindow::_NextWakeup() const
         next = fLastPulse + fPulseRate;
     if (fBlinking && fShown)
         next = std::min<bigtime_t>(next, fNextBlink);
-    return next;
+    return std::min<bigtime_t>(next, fUpdateDue);
 }
 
 void BWindow::_Wakeup()
@@ -904,6 +932,8 @@ void BWindow::_Wakeup()
                                           : fBlinkBase + (elapsed / kBlinkPhase + 1) * kBlinkPhase;
     }
     UpdateBlinking();
+    if (fUpdatePosted && now >= fUpdateDue)
+        DrawUpdate();
     if (fNeedsPresent)
         _Present();
 }
