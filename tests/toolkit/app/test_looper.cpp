@@ -558,3 +558,47 @@ TEST(Looper, ABacklogCountsOutMessagesDroppedUnhandled)
     EXPECT_NE(BLooper::_PostToken(port, text("late"), 0, backlog), B_OK);
     EXPECT_EQ(backlog->Count(), 0);
 }
+
+// Input (what the display server sends) goes ahead of a backlog of posted
+// messages, in its own order; behind a short queue it keeps its place.
+TEST(Looper, InputGoesAheadOfABacklogAndEveryOrderIsKept)
+{
+    for (int32 backlog : {3, 200}) {
+        Log log;
+        auto* looper = new TestLooper(log);
+        looper->Run();
+        BMessenger messenger(looper);
+        BMessage wait('wait');
+        looper->PostMessage(&wait);
+        ASSERT_TRUE(log.WaitFor(1)); // the looper is busy from here on
+        BMessage message('text');
+        message.AddString("text", "");
+        for (int32 i = 0; i < backlog; i++) {
+            message.ReplaceString("text", ("posted " + std::to_string(i)).c_str());
+            looper->PostMessage(&message);
+        }
+        for (int32 i = 0; i < 3; i++) {
+            message.ReplaceString("text", ("input " + std::to_string(i)).c_str());
+            ASSERT_EQ(messenger._SendInput(&message), B_OK);
+        }
+        looper->fRelease = true;
+        ASSERT_TRUE(log.WaitFor(size_t(2 + backlog + 3)));
+
+        std::vector<std::string> expected = {"waiting", "released"};
+        std::vector<std::string> posted, input;
+        for (int32 i = 0; i < backlog; i++)
+            posted.push_back("looper:posted " + std::to_string(i));
+        for (int32 i = 0; i < 3; i++)
+            input.push_back("looper:input " + std::to_string(i));
+        if (backlog >= 64) {
+            expected.insert(expected.end(), input.begin(), input.end());
+            expected.insert(expected.end(), posted.begin(), posted.end());
+        } else {
+            expected.insert(expected.end(), posted.begin(), posted.end());
+            expected.insert(expected.end(), input.begin(), input.end());
+        }
+        EXPECT_EQ(log.Entries(), expected) << "behind " << backlog << " posted messages";
+        looper->Lock();
+        looper->Quit();
+    }
+}
