@@ -390,7 +390,7 @@ int main(int argc, char** argv)
            showsLast && drained ? "yes" : "NO");
     ok = ok && showsLast && drained;
     printf("  a window fed 5,000 lines/s:\n");
-    ok = line("frames drawn per second", fps, "/s", -1, nullptr, 61, "limit 60") && ok;
+    ok = line("frames drawn per second", fps, "/s", -1, nullptr, 61, "limit 60 (+1)") && ok;
     line("CPU of the process", cores * 100, "% of a core", baseCores * 100,
          "the CPU of feeding a window that only counts");
     printf("  %-44s %10.2f %% of a core\n", "baseline: feeding a window that only counts",
