@@ -12,4 +12,9 @@ int32 DisplayBackend::Scale() const
     return 1;
 }
 
+int32 DisplayBackend::RefreshRate() const
+{
+    return 60;
+}
+
 } // namespace BPrivate

@@ -55,7 +55,8 @@ void DisplayServer::Uninstall()
 }
 
 DisplayServer::DisplayServer(DisplayBackend* backend)
-    : fBackend(backend), fScale(std::max<int32>(1, backend->Scale()))
+    : fBackend(backend), fScale(std::max<int32>(1, backend->Scale())),
+      fFrameInterval(1000000 / std::clamp<int32>(backend->RefreshRate(), 30, 240))
 {
 }
 

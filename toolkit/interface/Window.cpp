@@ -20,10 +20,6 @@ namespace
 {
 
 const uint32 kUpdateMessage = '_UPD';
-// One frame of the display (60 Hz): a window draws at most this often,
-// however often its views change, and while it works through a backlog of
-// messages it still draws once in each.
-const bigtime_t kFrameInterval = 16667;
 const bigtime_t kDefaultPulseRate = 500000;
 // More separate rectangles than this in the update region are merged.
 const size_t kMaxUpdateRects = 16;
@@ -845,7 +841,11 @@ void BWindow::DrawUpdate()
     // a window that takes long to draw leaves as long again to its
     // messages.
     bigtime_t end = system_time();
-    fNextFrame = std::max(start + kFrameInterval, end + (end - start));
+    // A window draws at most once a frame of the screen, however often its
+    // views change, and while it works through a backlog of messages it
+    // still draws once in each.
+    bigtime_t interval = BPrivate::display()->FrameInterval();
+    fNextFrame = std::max(start + interval, end + (end - start));
     fUpdatePosted = false;
     fUpdateDue = B_INFINITE_TIMEOUT;
     _SetDeferred(false);
