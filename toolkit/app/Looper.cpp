@@ -28,6 +28,8 @@ struct QueueEntry {
     // Counts the message out of its poster's backlog when the entry goes,
     // whether it was handled or dropped.
     BacklogHold counted;
+    // Input that waits in `queue` (the backlog was short when it came).
+    bool input = false;
 };
 
 struct LooperPort {
@@ -48,6 +50,9 @@ struct LooperPort {
     // posts to itself meanwhile stays ahead of the backlog as well.
     std::atomic<thread_id> owner{0};
     std::atomic<bool> handlingUrgent{false};
+    // Input waiting in `queue` or in the loop's batch: input behind it
+    // waits too, so that input keeps its order.
+    std::atomic<int32> inputQueued{0};
     // The looper has work due soon that is no message (a window's frame).
     std::atomic<bool> deferred{false};
 
@@ -221,13 +226,16 @@ status_t BLooper::_PostToken(const std::shared_ptr<LooperPort>& port, const BMes
             return B_BAD_PORT_ID;
         }
         wasEmpty = port->queue.empty() && port->urgent.empty();
-        bool hurry = mayHurry && (!port->urgent.empty() ||
-                                  port->queue.size() + port->batchLeft.load() >= kBacklogForInput);
+        bool backlogged = port->queue.size() + port->batchLeft.load() >= kBacklogForInput &&
+                          (!input || port->inputQueued.load() == 0);
+        bool hurry = mayHurry && (!port->urgent.empty() || backlogged);
         if (hurry) {
             port->urgent.push_back(QueueEntry{copy, token, BacklogHold(backlog)});
             port->urgentCount++;
         } else {
-            port->queue.push_back(QueueEntry{copy, token, BacklogHold(backlog)});
+            port->queue.push_back(QueueEntry{copy, token, BacklogHold(backlog), input});
+            if (input)
+                port->inputQueued++;
         }
     }
     // Only the looper's thread waits, and only on an empty queue. Woken
@@ -589,6 +597,8 @@ void BLooper::_Loop()
             entry = std::move(batch.front());
             batch.pop_front();
             port->batchLeft = batch.size();
+            if (entry.input)
+                port->inputQueued--;
             haveEntry = true;
         }
 

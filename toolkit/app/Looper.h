@@ -10,6 +10,14 @@
 // there first, so calling them on a looper that has already quit fails
 // cleanly instead of touching freed memory.
 //
+// Messages are handled in the order they were posted, with one exception:
+// input from the display server (keys, mouse, activation) that arrives while
+// 64 or more posted messages wait goes ahead of them, in its own order, and
+// so do the messages the looper posts to itself while it handles that input.
+// Behind a shorter queue input keeps its place. Between two messages the
+// loop also does timed work that is due (a window's pulse and its frame),
+// so a backlog holds neither back.
+//
 // Quit() from the looper's own thread ends the loop after the current
 // message; from another thread it asks the loop to end and waits for the
 // thread. Either way the looper then deletes itself (BApplication excepted).

@@ -560,10 +560,23 @@ TEST(Looper, ABacklogCountsOutMessagesDroppedUnhandled)
 }
 
 // Input (what the display server sends) goes ahead of a backlog of posted
-// messages, in its own order; behind a short queue it keeps its place.
+// messages, in its own order; behind a short queue it keeps its place, and
+// input that came then is not overtaken by input that comes later.
 TEST(Looper, InputGoesAheadOfABacklogAndEveryOrderIsKept)
 {
-    for (int32 backlog : {3, 200}) {
+    // What is sent while the looper is busy ("p" posted, "i" input, a
+    // count each), and the order expected.
+    struct Case {
+        std::vector<std::pair<char, int>> sent;
+        std::vector<std::pair<char, int>> expected;
+    };
+    std::vector<Case> cases = {
+        {{{'p', 3}, {'i', 3}}, {{'p', 3}, {'i', 3}}},
+        {{{'p', 200}, {'i', 3}}, {{'i', 3}, {'p', 200}}},
+        // The first input waits behind 10: the second waits behind it.
+        {{{'p', 10}, {'i', 1}, {'p', 100}, {'i', 1}}, {{'p', 10}, {'i', 1}, {'p', 100}, {'i', 1}}},
+    };
+    for (const Case& test : cases) {
         Log log;
         auto* looper = new TestLooper(log);
         looper->Run();
@@ -573,31 +586,30 @@ TEST(Looper, InputGoesAheadOfABacklogAndEveryOrderIsKept)
         ASSERT_TRUE(log.WaitFor(1)); // the looper is busy from here on
         BMessage message('text');
         message.AddString("text", "");
-        for (int32 i = 0; i < backlog; i++) {
-            message.ReplaceString("text", ("posted " + std::to_string(i)).c_str());
-            looper->PostMessage(&message);
-        }
-        for (int32 i = 0; i < 3; i++) {
-            message.ReplaceString("text", ("input " + std::to_string(i)).c_str());
-            ASSERT_EQ(messenger._SendInput(&message), B_OK);
+        int posted = 0, input = 0;
+        for (const auto& [kind, count] : test.sent) {
+            for (int i = 0; i < count; i++) {
+                if (kind == 'p') {
+                    message.ReplaceString("text", ("posted " + std::to_string(posted++)).c_str());
+                    looper->PostMessage(&message);
+                } else {
+                    message.ReplaceString("text", ("input " + std::to_string(input++)).c_str());
+                    ASSERT_EQ(messenger._SendInput(&message), B_OK);
+                }
+            }
         }
         looper->fRelease = true;
-        ASSERT_TRUE(log.WaitFor(size_t(2 + backlog + 3)));
+        ASSERT_TRUE(log.WaitFor(size_t(2 + posted + input)));
 
         std::vector<std::string> expected = {"waiting", "released"};
-        std::vector<std::string> posted, input;
-        for (int32 i = 0; i < backlog; i++)
-            posted.push_back("looper:posted " + std::to_string(i));
-        for (int32 i = 0; i < 3; i++)
-            input.push_back("looper:input " + std::to_string(i));
-        if (backlog >= 64) {
-            expected.insert(expected.end(), input.begin(), input.end());
-            expected.insert(expected.end(), posted.begin(), posted.end());
-        } else {
-            expected.insert(expected.end(), posted.begin(), posted.end());
-            expected.insert(expected.end(), input.begin(), input.end());
+        posted = input = 0;
+        for (const auto& [kind, count] : test.expected) {
+            for (int i = 0; i < count; i++) {
+                expected.push_back(kind == 'p' ? "looper:posted " + std::to_string(posted++)
+                                               : "looper:input " + std::to_string(input++));
+            }
         }
-        EXPECT_EQ(log.Entries(), expected) << "behind " << backlog << " posted messages";
+        EXPECT_EQ(log.Entries(), expected);
         looper->Lock();
         looper->Quit();
     }
