@@ -19,7 +19,6 @@
 namespace
 {
 
-const uint32 kUpdateMessage = '_UPD';
 const bigtime_t kDefaultPulseRate = 500000;
 // More separate rectangles than this in the update region are merged.
 const size_t kMaxUpdateRects = 16;
@@ -339,13 +338,6 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* handler)
             message->FindPoint("where", &where);
             fFrame.OffsetTo(where);
             FrameMoved(where);
-            break;
-        }
-        BLooper::DispatchMessage(message, handler);
-        break;
-    case kUpdateMessage:
-        if (handler == this) {
-            DrawUpdate();
             break;
         }
         BLooper::DispatchMessage(message, handler);
