@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in build/ (RelWithDebInfo) and runs all four programs,
-# then bench_desktop (the demo on an Xvfb of its own) when it was built.
+# then bench_flood (a window under a flood of lines) and bench_desktop (the
+# demo on an Xvfb of its own) when it was built.
 # Extra arguments go to each of the four, e.g.
 #   bench/run.sh --benchmark_filter=redraw
 #   bench/run.sh --benchmark_repetitions=3
@@ -19,7 +20,7 @@ if grep -Eq '^PELMOR_(SANITIZE:STRING=.+|FUZZ:BOOL=ON)$' "$cache"; then
     exit 2
 fi
 programs=(bench_core bench_engine bench_controls bench_window)
-ninja -C "$build" "${programs[@]}"
+ninja -C "$build" "${programs[@]}" bench_flood
 
 # Where the numbers come from.
 commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)
@@ -45,6 +46,14 @@ for program in "${programs[@]}"; do
         status=$code
     fi
 done
+# Not a Google Benchmark program: it takes no benchmark arguments.
+echo
+echo "== $build/bench/bench_flood"
+code=0
+"$build/bench/bench_flood" || code=$?
+if [ "$code" -gt "$status" ]; then
+    status=$code
+fi
 if ninja -C "$build" bench_desktop >/dev/null 2>&1; then
     echo
     echo "== $build/bench/bench_desktop"

@@ -18,25 +18,49 @@ namespace BPrivate
 
 enum { kPreferredToken = -1, kQuitToken = -2 };
 
+// Input goes ahead of the posted messages only when at least this many are
+// waiting: a short queue keeps the order in which things happened.
+const size_t kBacklogForInput = 64;
+
 struct QueueEntry {
     BMessage* message;
     int32 token;
     // Counts the message out of its poster's backlog when the entry goes,
     // whether it was handled or dropped.
     BacklogHold counted;
+    // Input that waits in `queue` (the backlog was short when it came).
+    bool input = false;
 };
 
 struct LooperPort {
     std::mutex lock;
     std::condition_variable arrived;
     std::deque<QueueEntry> queue;
+    // Input that arrived behind a backlog, handled before the next message
+    // of `queue`; in the order it came.
+    std::deque<QueueEntry> urgent;
     bool closed = false;
     bool busy = false;  // a message is being handled
     bool poked = false; // re-read the wake-up time
+    // Read by the loop between messages without the lock.
+    std::atomic<int32> urgentCount{0};
+    // Taken from `queue` by the loop and not yet handled.
+    std::atomic<size_t> batchLeft{0};
+    // The loop's thread, and whether it is handling urgent input: what it
+    // posts to itself meanwhile stays ahead of the backlog as well.
+    std::atomic<thread_id> owner{0};
+    std::atomic<bool> handlingUrgent{false};
+    // Input waiting in `queue` or in the loop's batch: input behind it
+    // waits too, so that input keeps its order.
+    std::atomic<int32> inputQueued{0};
+    // The looper has work due soon that is no message (a window's frame).
+    std::atomic<bool> deferred{false};
 
     ~LooperPort()
     {
         for (QueueEntry& entry : queue)
+            delete entry.message;
+        for (QueueEntry& entry : urgent)
             delete entry.message;
     }
 };
@@ -154,6 +178,10 @@ BLooper::~BLooper()
         for (QueueEntry& entry : fPort->queue)
             delete entry.message;
         fPort->queue.clear();
+        for (QueueEntry& entry : fPort->urgent)
+            delete entry.message;
+        fPort->urgent.clear();
+        fPort->urgentCount = 0;
     }
     {
         std::lock_guard<std::mutex> lock(fHandlersLock);
@@ -181,20 +209,34 @@ BLooper::~BLooper()
 // -- posting ------------------------------------------------------------------
 
 status_t BLooper::_PostToken(const std::shared_ptr<LooperPort>& port, const BMessage& message,
-                             int32 token, const std::shared_ptr<Backlog>& backlog)
+                             int32 token, const std::shared_ptr<Backlog>& backlog, bool input)
 {
     if (!port)
         return B_BAD_PORT_ID;
     auto* copy = new BMessage(message);
     bool wasEmpty;
+    // What the loop posts to itself while it handles urgent input follows
+    // that input, as the input's own consequences.
+    bool mayHurry = input || (port->handlingUrgent.load(std::memory_order_relaxed) &&
+                              port->owner.load(std::memory_order_relaxed) == find_thread(nullptr));
     {
         std::lock_guard<std::mutex> lock(port->lock);
         if (port->closed) {
             delete copy;
             return B_BAD_PORT_ID;
         }
-        wasEmpty = port->queue.empty();
-        port->queue.push_back(QueueEntry{copy, token, BacklogHold(backlog)});
+        wasEmpty = port->queue.empty() && port->urgent.empty();
+        bool backlogged = port->queue.size() + port->batchLeft.load() >= kBacklogForInput &&
+                          (!input || port->inputQueued.load() == 0);
+        bool hurry = mayHurry && (!port->urgent.empty() || backlogged);
+        if (hurry) {
+            port->urgent.push_back(QueueEntry{copy, token, BacklogHold(backlog)});
+            port->urgentCount++;
+        } else {
+            port->queue.push_back(QueueEntry{copy, token, BacklogHold(backlog), input});
+            if (input)
+                port->inputQueued++;
+        }
     }
     // Only the looper's thread waits, and only on an empty queue. Woken
     // after the lock is let go, it does not at once block on it again.
@@ -342,13 +384,18 @@ bool BLooper::_IsIdle(const BLooper* looper)
         port = looper->fPort;
     }
     std::lock_guard<std::mutex> lock(port->lock);
-    return port->queue.empty() && !port->busy;
+    return port->queue.empty() && port->urgent.empty() && !port->busy && !port->deferred;
 }
 
 bool BLooper::_IsIdle() const
 {
     std::lock_guard<std::mutex> lock(fPort->lock);
-    return fPort->queue.empty() && !fPort->busy;
+    return fPort->queue.empty() && fPort->urgent.empty() && !fPort->busy && !fPort->deferred;
+}
+
+void BLooper::_SetDeferred(bool deferred)
+{
+    fPort->deferred = deferred;
 }
 
 void BLooper::_Poke()
@@ -496,16 +543,42 @@ void BLooper::_Loop()
 {
     std::shared_ptr<LooperPort> port = fPort;
     std::shared_ptr<LooperLock> lockState = fLock;
+    port->owner = find_thread(nullptr);
     // Messages are taken from the queue all at once, one lock for many
     // rather than one each while a poster holds it; the looper counts as
-    // busy until the last of them is handled.
+    // busy until the last of them is handled. Between two of them the loop
+    // looks for urgent input and for timed work that is due (a window's
+    // frame), so neither waits for the whole batch.
     std::deque<QueueEntry> batch;
+    auto takeUrgent = [&](QueueEntry* entry) { // with port->lock held
+        *entry = std::move(port->urgent.front());
+        port->urgent.pop_front();
+        port->urgentCount--;
+    };
     for (;;) {
-        if (batch.empty()) {
+        // Counted out of its backlog when it goes, after its handler.
+        QueueEntry entry{nullptr, 0, {}};
+        bool haveEntry = false;
+        bool urgent = false;
+        if (port->urgentCount.load(std::memory_order_relaxed) > 0) {
+            std::lock_guard<std::mutex> lock(port->lock);
+            if (!port->urgent.empty()) {
+                takeUrgent(&entry);
+                haveEntry = urgent = true;
+                port->busy = true;
+            }
+        }
+        if (!haveEntry && batch.empty()) {
             std::unique_lock<std::mutex> lock(port->lock);
             for (;;) {
+                if (!port->urgent.empty()) {
+                    takeUrgent(&entry);
+                    haveEntry = urgent = true;
+                    break;
+                }
                 if (!port->queue.empty()) {
                     batch.swap(port->queue);
+                    port->batchLeft = batch.size();
                     break;
                 }
                 port->poked = false;
@@ -520,12 +593,13 @@ void BLooper::_Loop()
             }
             port->busy = true;
         }
-        // Counted out of its backlog when it goes, after its handler.
-        QueueEntry entry{nullptr, 0, {}};
-        bool haveEntry = !batch.empty();
-        if (haveEntry) {
+        if (!haveEntry && !batch.empty()) {
             entry = std::move(batch.front());
             batch.pop_front();
+            port->batchLeft = batch.size();
+            if (entry.input)
+                port->inputQueued--;
+            haveEntry = true;
         }
 
         acquire(*lockState, B_INFINITE_TIMEOUT);
@@ -535,14 +609,23 @@ void BLooper::_Loop()
                 fTerminating = true;
                 fJoinedByOther = true;
             } else {
+                port->handlingUrgent.store(urgent, std::memory_order_relaxed);
                 Dispatch(entry.message, entry.token);
+                port->handlingUrgent.store(false, std::memory_order_relaxed);
+            }
+            // Timed work that fell due meanwhile goes before the next
+            // message, however many wait.
+            if (!fTerminating) {
+                bigtime_t due = _NextWakeup();
+                if (due != B_INFINITE_TIMEOUT && due <= system_time())
+                    _Wakeup();
             }
         } else {
             _Wakeup();
         }
         if (batch.empty()) {
             std::lock_guard<std::mutex> lock(port->lock);
-            port->busy = false;
+            port->busy = !port->urgent.empty();
         }
         if (fTerminating)
             break;

@@ -10,6 +10,14 @@
 // there first, so calling them on a looper that has already quit fails
 // cleanly instead of touching freed memory.
 //
+// Messages are handled in the order they were posted, with one exception:
+// input from the display server (keys, mouse, activation) that arrives while
+// 64 or more posted messages wait goes ahead of them, in its own order, and
+// so do the messages the looper posts to itself while it handles that input.
+// Behind a shorter queue input keeps its place. Between two messages the
+// loop also does timed work that is due (a window's pulse and its frame),
+// so a backlog holds neither back.
+//
 // Quit() from the looper's own thread ends the loop after the current
 // message; from another thread it asks the loop to end and waits for the
 // thread. Either way the looper then deletes itself (BApplication excepted).
@@ -93,9 +101,12 @@ public:
     // Posts a message for the handler with this token (0: the looper,
     // -1: the preferred handler), counted in `backlog` if one is given.
     // Used by BMessenger.
+    // `input` (the display server's messages: keys, mouse, activation)
+    // goes ahead of a backlog of posted messages; see _Loop().
     static status_t _PostToken(const std::shared_ptr<BPrivate::LooperPort>& port,
                                const BMessage& message, int32 token,
-                               const std::shared_ptr<BPrivate::Backlog>& backlog = nullptr);
+                               const std::shared_ptr<BPrivate::Backlog>& backlog = nullptr,
+                               bool input = false);
     // PostMessage(message), counting the message in `backlog` until it has
     // been handled or dropped (see Backlog.h).
     status_t _PostCounted(BMessage* message, const std::shared_ptr<BPrivate::Backlog>& backlog);
@@ -116,6 +127,9 @@ protected:
     virtual void _Wakeup() {}
     // Wakes the loop so that it asks _NextWakeup() again.
     void _Poke();
+    // While set, the looper does not count as idle although its queue is
+    // empty: work is due at _NextWakeup() (a window's next frame).
+    void _SetDeferred(bool deferred);
     // Whether the looper deletes itself when its loop ends.
     void _SetDeleteOnQuit(bool deleteOnQuit) { fDeleteOnQuit = deleteOnQuit; }
     // The loop body; BApplication runs it too.

@@ -91,6 +91,16 @@ status_t BMessenger::SendMessage(BMessage* message, BHandler* /*replyTo*/,
     return BLooper::_PostToken(port, *message, fToken);
 }
 
+status_t BMessenger::_SendInput(BMessage* message) const
+{
+    if (message == nullptr)
+        return B_BAD_VALUE;
+    std::shared_ptr<BPrivate::LooperPort> port = fPort.lock();
+    if (!port)
+        return B_BAD_PORT_ID;
+    return BLooper::_PostToken(port, *message, fToken, nullptr, true);
+}
+
 bool BMessenger::operator==(const BMessenger& other) const
 {
     return fLooper == other.fLooper && fToken == other.fToken && !fPort.owner_before(other.fPort) &&

@@ -38,6 +38,10 @@ public:
     status_t SendMessage(BMessage* message, BHandler* replyTo = nullptr,
                          bigtime_t timeout = B_INFINITE_TIMEOUT) const;
 
+    // Toolkit internals: sends what the user did (from the display
+    // server), which goes ahead of a backlog of posted messages.
+    status_t _SendInput(BMessage* message) const;
+
     bool operator==(const BMessenger& other) const;
     bool operator!=(const BMessenger& other) const { return !(*this == other); }
 

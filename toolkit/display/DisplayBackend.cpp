@@ -17,4 +17,9 @@ bool DisplayBackend::Lost() const
     return false;
 }
 
+int32 DisplayBackend::RefreshRate() const
+{
+    return 60;
+}
+
 } // namespace BPrivate

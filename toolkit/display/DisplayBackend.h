@@ -98,6 +98,9 @@ public:
     // Device pixels per point, 1 or 2, as the desktop asks for it; fixed for
     // the backend's life, so any thread may ask.
     virtual int32 Scale() const;
+    // Frames a second the screen shows (60 where the desktop does not
+    // say); fixed for the backend's life, so any thread may ask.
+    virtual int32 RefreshRate() const;
     // The frame of the screen (of the one the point is on, for several).
     virtual void ScreenFrame(int32 x, int32 y, int32* left, int32* top, int32* width,
                              int32* height) = 0;

@@ -57,7 +57,8 @@ void DisplayServer::Uninstall()
 }
 
 DisplayServer::DisplayServer(DisplayBackend* backend)
-    : fBackend(backend), fScale(std::max<int32>(1, backend->Scale()))
+    : fBackend(backend), fScale(std::max<int32>(1, backend->Scale())),
+      fFrameInterval(1000000 / std::clamp<int32>(backend->RefreshRate(), 30, 240))
 {
 }
 
@@ -529,7 +530,7 @@ void DisplayServer::Post(int32 id, BMessage* message, bool toFocus)
             return;
         target = toFocus ? BMessenger(nullptr, window->looper) : window->messenger;
     }
-    target.SendMessage(message);
+    target._SendInput(message);
 }
 
 void DisplayServer::SetActive(int32 id)

@@ -66,6 +66,9 @@ public:
     // -- window side, any thread -------------------------------------------
     // Device pixels per point (1 or 2), fixed while the server runs.
     int32 Scale() const { return fScale; }
+    // How long one frame of the screen shows, in microseconds: a window
+    // draws at most once in that time.
+    bigtime_t FrameInterval() const { return fFrameInterval; }
     int32 RegisterWindow(BLooper* window, const WindowFeatures& features);
     void UnregisterWindow(int32 id);
     void SetTitle(int32 id, const char* title);
@@ -169,6 +172,7 @@ private:
 
     std::unique_ptr<DisplayBackend> fBackend;
     const int32 fScale;
+    const bigtime_t fFrameInterval;
     mutable std::mutex fLock;
     std::map<int32, Window> fWindows;
     std::vector<int32> fOrder;

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
 
 #include "ControlLook.h"
@@ -60,6 +62,54 @@ void apply_font(BFont& target, const BFont& source, uint32 mask)
         target.SetFace(source.Face());
     if ((mask & B_FONT_FLAGS) != 0)
         target.SetFlags(source.Flags());
+}
+
+// What a font's plain ASCII measures, taken from pango once per font: the
+// height of a line and each printable character's advance. A line of such
+// characters in one font that is narrower than the wrapping width is one
+// line of that height, so it can be sized without being laid out.
+struct AsciiMeasures {
+    BFont font;
+    float lineHeight = 0;
+    float advance[95] = {};
+};
+
+// Kerning and ligatures only narrow such text in the fonts we use; this
+// much room is left all the same.
+float fit_margin(float width)
+{
+    return 2 + width / 100;
+}
+
+std::shared_ptr<const AsciiMeasures> ascii_measures(const BFont& font)
+{
+    static std::mutex& lock = *new std::mutex;
+    static auto& cache = *new std::vector<std::shared_ptr<const AsciiMeasures>>;
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        for (const auto& measures : cache) {
+            if (measures->font == font)
+                return measures;
+        }
+    }
+    auto measures = std::make_shared<AsciiMeasures>();
+    measures->font = font;
+    BPrivate::TextLayout layout;
+    layout.SetFont(font);
+    layout.SetText("X", 1);
+    measures->lineHeight = layout.Height();
+    for (int32 c = 0x20; c < 0x7F; c++) {
+        char character = char(c);
+        layout.SetText(&character, 1);
+        measures->advance[c - 0x20] = layout.Width();
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    // Few fonts show text in views; a program that makes many keeps the
+    // latest.
+    if (cache.size() >= 64)
+        cache.erase(cache.begin());
+    cache.push_back(measures);
+    return measures;
 }
 
 } // namespace
@@ -614,9 +664,12 @@ void BTextView::SetWordWrap(bool wrap)
     if (wrap == fWordWrap)
         return;
     fWordWrap = wrap;
-    for (State::Paragraph& paragraph : fState->paragraphs)
+    for (State::Paragraph& paragraph : fState->paragraphs) {
         paragraph.rewrap = true;
+        paragraph.sized = false;
+    }
     fState->firstStale = 0;
+    fState->edits++;
     Refresh();
     Invalidate();
 }
@@ -638,8 +691,11 @@ void BTextView::SetTextRect(BRect rect)
     fRightInset = frame.Width() - rect.right;
     fBottomInset = frame.Height() - rect.bottom;
     if (rewrap) {
-        for (State::Paragraph& paragraph : fState->paragraphs)
+        for (State::Paragraph& paragraph : fState->paragraphs) {
             paragraph.rewrap = true;
+            paragraph.sized = false;
+        }
+        fState->edits++;
     }
     fState->firstStale = 0;
     Refresh();
@@ -652,9 +708,12 @@ void BTextView::FrameResized(float newWidth, float newHeight)
     rect.right = std::max(rect.left, newWidth - fRightInset);
     rect.bottom = std::max(rect.top, newHeight - fBottomInset);
     if (fWordWrap && rect.Width() != fTextRect.Width()) {
-        for (State::Paragraph& paragraph : fState->paragraphs)
+        for (State::Paragraph& paragraph : fState->paragraphs) {
             paragraph.rewrap = true;
+            paragraph.sized = false;
+        }
         fState->firstStale = 0;
+        fState->edits++;
     }
     fTextRect = rect;
     Refresh();
@@ -769,6 +828,8 @@ void BTextView::TextChanged(int32 start, int32 oldEnd, int32 newEnd)
         paragraphs[i].start = i == 0 ? 0 : paragraphs[i - 1].start + paragraphs[i - 1].length;
     }
     fState->firstStale = std::min(fState->firstStale, size_t(first));
+    fState->firstGuessed = std::min(fState->firstGuessed, size_t(first));
+    fState->edits++;
 }
 
 void BTextView::StylesChanged(int32 start, int32 end)
@@ -776,9 +837,12 @@ void BTextView::StylesChanged(int32 start, int32 end)
     std::vector<State::Paragraph>& paragraphs = fState->paragraphs;
     int32 first = ParagraphAt(start);
     int32 last = ParagraphAt(end);
-    for (int32 i = first; i <= last; i++)
+    for (int32 i = first; i <= last; i++) {
         paragraphs[size_t(i)].stale = true;
+        paragraphs[size_t(i)].sized = false;
+    }
     fState->firstStale = std::min(fState->firstStale, size_t(first));
+    fState->edits++;
 }
 
 int32 BTextView::ParagraphAt(int32 offset) const
@@ -823,9 +887,12 @@ int32 shown_length(const std::string& text, int32 start, int32 length)
 
 } // namespace
 
-void BTextView::LayOutParagraph(int32 index)
+bool BTextView::LayOutParagraph(int32 index)
 {
     State::Paragraph& paragraph = fState->paragraphs[size_t(index)];
+    bool wasSized = paragraph.sized;
+    float oldHeight = paragraph.height;
+    int32 oldLines = paragraph.lines;
     const std::string& text = fState->text;
     if (paragraph.stale) {
         int32 shown = shown_length(text, paragraph.start, paragraph.length);
@@ -852,7 +919,127 @@ void BTextView::LayOutParagraph(int32 index)
     paragraph.lines = std::max(paragraph.layout.CountLines(), int32(1));
     paragraph.stale = false;
     paragraph.rewrap = false;
+    paragraph.sized = true;
+    paragraph.guessed = false;
     fLayoutCount++;
+    bool changed = !wasSized || paragraph.height != oldHeight || paragraph.lines != oldLines;
+    if (changed)
+        fState->firstStale = std::min(fState->firstStale, size_t(index));
+    return changed;
+}
+
+void BTextView::SizeParagraph(int32 index)
+{
+    State::Paragraph& paragraph = fState->paragraphs[size_t(index)];
+    if (!fWordWrap) {
+        // Scrolling sideways needs the width of every line.
+        LayOutParagraph(index);
+        return;
+    }
+    const std::string& text = fState->text;
+    int32 shown = shown_length(text, paragraph.start, paragraph.length);
+    Style base = text.empty() ? InsertionStyle(0) : StyleAt(paragraph.start);
+    std::shared_ptr<const AsciiMeasures> measures = ascii_measures(base.font);
+    bool plain = true;
+    const std::vector<TextRun>& runs = fState->runs;
+    auto run = std::upper_bound(runs.begin(), runs.end(), paragraph.start,
+                                [](int32 value, const TextRun& r) { return value < r.offset; });
+    for (; run != runs.end() && run->offset < paragraph.start + shown && plain; ++run)
+        plain = run->font == base.font;
+    float width = 0;
+    const char* bytes = text.data() + paragraph.start;
+    float typical = measures->advance['n' - 0x20];
+    for (int32 i = 0; i < shown; i++) {
+        uint8 byte = uint8(bytes[i]);
+        if (byte >= 0x20 && byte < 0x7F) {
+            width += measures->advance[byte - 0x20];
+        } else {
+            plain = false;
+            if (!is_continuation(char(byte)))
+                width += typical;
+        }
+    }
+    float wrap = WrapWidth();
+    paragraph.sized = true;
+    if (plain && width <= wrap - fit_margin(wrap)) {
+        paragraph.height = measures->lineHeight;
+        paragraph.lines = 1;
+        paragraph.guessed = false;
+        return;
+    }
+    // A guess, made exact when the paragraph is drawn or asked about.
+    paragraph.lines = std::max(int32(std::ceil(width / wrap)), int32(1));
+    paragraph.height = float(paragraph.lines) * measures->lineHeight;
+    paragraph.guessed = true;
+    fState->firstGuessed = std::min(fState->firstGuessed, size_t(index));
+}
+
+void BTextView::Settle(int32 last) const
+{
+    auto* self = const_cast<BTextView*>(this);
+    std::vector<State::Paragraph>& paragraphs = fState->paragraphs;
+    size_t end = std::min(size_t(std::max(last, int32(0))) + 1, paragraphs.size());
+    if (fState->firstGuessed >= end)
+        return;
+    bool changed = false;
+    for (size_t i = fState->firstGuessed; i < end; i++) {
+        if (paragraphs[i].guessed)
+            changed = self->LayOutParagraph(int32(i)) || changed;
+    }
+    fState->firstGuessed = end;
+    if (changed)
+        self->Refresh();
+}
+
+int32 BTextView::SettledParagraphAt(int32 offset) const
+{
+    int32 index = ParagraphAt(offset);
+    Settle(index);
+    return index;
+}
+
+int32 BTextView::SettledParagraphAtY(float y) const
+{
+    // Settling what lies above moves the paragraphs; a few rounds find the
+    // one that ends up at y.
+    for (;;) {
+        int32 index = ParagraphAtY(y);
+        if (fState->firstGuessed > size_t(index))
+            return index;
+        Settle(index);
+    }
+}
+
+int32 BTextView::SettledParagraphOfLine(int32 line) const
+{
+    for (;;) {
+        int32 index = ParagraphOfLine(line);
+        if (fState->firstGuessed > size_t(index))
+            return index;
+        Settle(index);
+    }
+}
+
+const BPrivate::TextLayout& BTextView::Laid(int32 index) const
+{
+    State::Paragraph& paragraph = fState->paragraphs[size_t(index)];
+    if (!paragraph.Current()) {
+        auto* self = const_cast<BTextView*>(this);
+        if (self->LayOutParagraph(index))
+            self->Refresh();
+    }
+    return paragraph.layout;
+}
+
+float BTextView::NominalLineHeight() const
+{
+    const State::Paragraph& first = fState->paragraphs.front();
+    if (first.Current())
+        return first.layout.LineHeight(0);
+    if (first.sized && !first.guessed)
+        return first.height;
+    Style base = fState->text.empty() ? InsertionStyle(0) : StyleAt(0);
+    return ascii_measures(base.font)->lineHeight;
 }
 
 float BTextView::WrapWidth() const
@@ -866,8 +1053,8 @@ void BTextView::Refresh()
     size_t from = fState->firstStale;
     for (size_t i = from; i < paragraphs.size(); i++) {
         State::Paragraph& paragraph = paragraphs[i];
-        if (paragraph.stale || paragraph.rewrap)
-            LayOutParagraph(int32(i));
+        if (!paragraph.sized)
+            SizeParagraph(int32(i));
         if (i == 0) {
             paragraph.top = 0;
             paragraph.firstLine = 0;
@@ -903,7 +1090,7 @@ void BTextView::UpdateScrollBars()
     if (BScrollBar* bar = ScrollBar(B_VERTICAL)) {
         float visible = bounds.Height() + 1;
         float total = std::max(fTopInset, 0.0f) + TotalHeight() + std::max(fBottomInset, 0.0f);
-        float line = LineHeight(0);
+        float line = NominalLineHeight();
         bar->SetRange(0, MaxScrollY());
         bar->SetProportion(total > 0 ? std::min(visible / total, 1.0f) : 1.0f);
         bar->SetSteps(line, std::max(line, visible - line));
@@ -913,7 +1100,7 @@ void BTextView::UpdateScrollBars()
         float total = visible + MaxScrollX();
         bar->SetRange(0, MaxScrollX());
         bar->SetProportion(total > 0 ? std::min(visible / total, 1.0f) : 1.0f);
-        bar->SetSteps(std::ceil(LineHeight(0) / 2), std::max(visible - 20, 10.0f));
+        bar->SetSteps(std::ceil(NominalLineHeight() / 2), std::max(visible - 20, 10.0f));
     }
 }
 
@@ -986,6 +1173,7 @@ void BTextView::InvalidateCaret()
 
 int32 BTextView::CountLines() const
 {
+    Settle(int32(fState->paragraphs.size()) - 1);
     const State::Paragraph& last = fState->paragraphs.back();
     return last.firstLine + last.lines;
 }
@@ -993,26 +1181,28 @@ int32 BTextView::CountLines() const
 int32 BTextView::LineAt(int32 offset) const
 {
     offset = Clamp(offset);
-    const State::Paragraph& paragraph = fState->paragraphs[size_t(ParagraphAt(offset))];
+    const State::Paragraph& paragraph = fState->paragraphs[size_t(SettledParagraphAt(offset))];
     int32 shown = shown_length(fState->text, paragraph.start, paragraph.length);
-    return paragraph.firstLine + paragraph.layout.LineAt(std::min(offset - paragraph.start, shown));
+    return paragraph.firstLine + paragraph.LocalLineAt(std::min(offset - paragraph.start, shown));
 }
 
 int32 BTextView::LineAt(BPoint point) const
 {
     float y = point.y - fTextRect.top;
-    const State::Paragraph& paragraph = fState->paragraphs[size_t(ParagraphAtY(y))];
+    const State::Paragraph& paragraph = fState->paragraphs[size_t(SettledParagraphAtY(y))];
     int32 line = 0;
-    while (line + 1 < paragraph.lines && paragraph.layout.LineTop(line + 1) <= y - paragraph.top)
+    while (line + 1 < paragraph.lines && paragraph.LocalLineTop(line + 1) <= y - paragraph.top)
         line++;
     return paragraph.firstLine + line;
 }
 
 float BTextView::LineHeight(int32 line) const
 {
-    line = std::clamp(line, int32(0), CountLines() - 1);
-    const State::Paragraph& paragraph = fState->paragraphs[size_t(ParagraphOfLine(line))];
-    return paragraph.layout.LineHeight(line - paragraph.firstLine);
+    // Past the last line: the last line's, without settling every
+    // paragraph for the first line's.
+    line = std::max(line, int32(0));
+    const State::Paragraph& paragraph = fState->paragraphs[size_t(SettledParagraphOfLine(line))];
+    return paragraph.LocalLineHeight(std::min(line - paragraph.firstLine, paragraph.lines - 1));
 }
 
 float BTextView::TextHeight(int32 startLine, int32 endLine) const
@@ -1025,17 +1215,18 @@ float BTextView::TextHeight(int32 startLine, int32 endLine) const
     const State::Paragraph& first = fState->paragraphs[size_t(ParagraphOfLine(startLine))];
     const State::Paragraph& last = fState->paragraphs[size_t(ParagraphOfLine(endLine))];
     int32 lastLocal = endLine - last.firstLine;
-    float top = first.top + first.layout.LineTop(startLine - first.firstLine);
-    float bottom = last.top + last.layout.LineTop(lastLocal) + last.layout.LineHeight(lastLocal);
+    float top = first.top + first.LocalLineTop(startLine - first.firstLine);
+    float bottom = last.top + last.LocalLineTop(lastLocal) + last.LocalLineHeight(lastLocal);
     return bottom - top;
 }
 
 int32 BTextView::OffsetAt(BPoint point) const
 {
     float y = point.y - fTextRect.top;
-    const State::Paragraph& paragraph = fState->paragraphs[size_t(ParagraphAtY(y))];
+    int32 index = SettledParagraphAtY(y);
+    const State::Paragraph& paragraph = fState->paragraphs[size_t(index)];
     int32 shown = shown_length(fState->text, paragraph.start, paragraph.length);
-    int32 local = paragraph.layout.OffsetAt(BPoint(point.x - fTextRect.left, y - paragraph.top));
+    int32 local = Laid(index).OffsetAt(BPoint(point.x - fTextRect.left, y - paragraph.top));
     return Clamp(paragraph.start + std::clamp(local, int32(0), shown));
 }
 
@@ -1043,18 +1234,19 @@ int32 BTextView::OffsetAt(int32 line) const
 {
     if (line < 0)
         return 0;
-    if (line >= CountLines())
-        return TextLength();
-    const State::Paragraph& paragraph = fState->paragraphs[size_t(ParagraphOfLine(line))];
-    return paragraph.start + paragraph.layout.LineStart(line - paragraph.firstLine);
+    const State::Paragraph& paragraph = fState->paragraphs[size_t(SettledParagraphOfLine(line))];
+    if (line >= paragraph.firstLine + paragraph.lines)
+        return TextLength(); // past the last line
+    return paragraph.start + paragraph.LocalLineStart(line - paragraph.firstLine);
 }
 
 BPoint BTextView::PointAt(int32 offset, float* height) const
 {
     offset = Clamp(offset);
-    const State::Paragraph& paragraph = fState->paragraphs[size_t(ParagraphAt(offset))];
+    int32 index = SettledParagraphAt(offset);
+    const State::Paragraph& paragraph = fState->paragraphs[size_t(index)];
     int32 shown = shown_length(fState->text, paragraph.start, paragraph.length);
-    BPoint point = paragraph.layout.PointAt(std::min(offset - paragraph.start, shown), height);
+    BPoint point = Laid(index).PointAt(std::min(offset - paragraph.start, shown), height);
     return BPoint(fTextRect.left + point.x, fTextRect.top + paragraph.top + point.y);
 }
 
@@ -1062,6 +1254,21 @@ void BTextView::ScrollToOffset(int32 offset)
 {
     offset = Clamp(offset);
     BRect bounds = Bounds();
+    if (offset == TextLength() && fWordWrap && bounds.left == 0 && MaxScrollX() == 0 &&
+        Window() != nullptr && bounds.Height() + 1 >= 2 * NominalLineHeight() + fBottomInset) {
+        // The end of a log that follows it: its line is the last, shown at
+        // the bottom. Where that is for sure is known once the last lines
+        // are laid out, which waits for the update that draws them; the
+        // update then scrolls to the end again, unless the text or the
+        // scrolling changed meanwhile.
+        float y = MaxScrollY();
+        if (y != bounds.top)
+            ScrollTo(bounds.left, y);
+        fState->pinnedToEnd = true;
+        fState->pinnedY = Bounds().top;
+        fState->pinnedEdits = fState->edits;
+        return;
+    }
     float height = 0;
     BPoint point = PointAt(offset, &height);
     int32 line = LineAt(offset);
@@ -1123,6 +1330,7 @@ void BTextView::Draw(BRect updateRect)
         auto* cr = reinterpret_cast<cairo_t*>(context);
         for (int32 i = first; i <= last; i++) {
             State::Paragraph& paragraph = paragraphs[size_t(i)];
+            const BPrivate::TextLayout& layout = Laid(i);
             float x = fTextRect.left, y = fTextRect.top + paragraph.top;
             int32 shown = shown_length(text, paragraph.start, paragraph.length);
             int32 from = fSelStart - paragraph.start, to = fSelEnd - paragraph.start;
@@ -1130,19 +1338,19 @@ void BTextView::Draw(BRect updateRect)
             if (selected && to > shown && shown < paragraph.length && from <= shown) {
                 // The line end is selected too: a little past the text.
                 float height = 0;
-                BPoint end = paragraph.layout.PointAt(shown, &height);
+                BPoint end = layout.PointAt(shown, &height);
                 cairo_set_source_rgb(cr, selection.red / 255.0, selection.green / 255.0,
                                      selection.blue / 255.0);
-                cairo_rectangle(cr, x + end.x, y + end.y,
-                                std::ceil(paragraph.layout.LineHeight(0) / 3), height);
+                cairo_rectangle(cr, x + end.x, y + end.y, std::ceil(layout.LineHeight(0) / 3),
+                                height);
                 cairo_fill(cr);
             }
             if (selected) {
                 // Selected text in colours that read on the selection.
-                paragraph.layout.DrawSelected(context, x, y, std::max(from, int32(0)),
-                                              std::min(to, shown), selection);
+                layout.DrawSelected(context, x, y, std::max(from, int32(0)), std::min(to, shown),
+                                    selection);
             } else {
-                paragraph.layout.Draw(context, x, y);
+                layout.Draw(context, x, y);
             }
         }
         if (caret) {
@@ -1153,4 +1361,43 @@ void BTextView::Draw(BRect updateRect)
         }
     });
     CompactHidden();
+}
+
+void BTextView::_Prepare()
+{
+    State& state = *fState;
+    std::vector<State::Paragraph>& paragraphs = state.paragraphs;
+    bool pinned =
+        state.pinnedToEnd && state.pinnedEdits == state.edits && Bounds().top == state.pinnedY;
+    state.pinnedToEnd = false;
+    // Laying out changes heights, and so what is in view; a few rounds
+    // settle it.
+    for (int round = 0; round < 8; round++) {
+        BRect bounds = Bounds();
+        bool changed = false;
+        if (pinned) {
+            // From the end up, as many lines as fill the view.
+            float height = std::max(fBottomInset, 0.0f);
+            for (int32 i = int32(paragraphs.size()) - 1; i >= 0 && height <= bounds.Height() + 1;
+                 i--) {
+                if (!paragraphs[size_t(i)].Current())
+                    changed = LayOutParagraph(i) || changed;
+                height += paragraphs[size_t(i)].height;
+            }
+        }
+        int32 first = ParagraphAtY(bounds.top - fTextRect.top);
+        int32 last = ParagraphAtY(bounds.bottom - fTextRect.top);
+        for (int32 i = first; i <= last; i++) {
+            if (!paragraphs[size_t(i)].Current())
+                changed = LayOutParagraph(i) || changed;
+        }
+        if (changed)
+            Refresh();
+        if (pinned && Bounds().top != MaxScrollY()) {
+            ScrollTo(Bounds().left, MaxScrollY());
+            changed = true;
+        }
+        if (!changed)
+            break;
+    }
 }

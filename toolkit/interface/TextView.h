@@ -8,10 +8,14 @@
 // glyphs, each such byte counting as one character.
 //
 // The text is kept as paragraphs (text up to and including a line end), each
-// laid out once and cached: an edit lays out only the paragraphs it touched,
-// a change of width re-wraps them all, and drawing draws only the lines in
-// view. That keeps a chat log that is appended to and trimmed many times a
-// second cheap.
+// laid out once and cached, and only when first drawn or asked about: an
+// edit only marks what it touched and sizes it from the font's measures
+// (exact for a line of plain ASCII that fits the width, a guess otherwise,
+// made exact when a query needs it); the window's next update lays out the
+// lines in view, and drawing draws only those. A change of width re-wraps
+// lines as they are drawn. That keeps a chat log that is appended to and
+// trimmed thousands of times a second cheap: lines trimmed before a frame
+// are never laid out, and appending never lays out the others again.
 //
 // Text inserted without runs takes the style of the character before the
 // insertion point (the first character's at the start, the view's font and
@@ -24,6 +28,11 @@
 
 #include <Font.h>
 #include <View.h>
+
+namespace BPrivate
+{
+class TextLayout;
+}
 
 struct text_run {
     int32 offset; // where the run starts, from the start of the text it styles
@@ -135,8 +144,11 @@ public:
 
     // Toolkit internals ----------------------------------------------------
     // Paragraphs laid out so far, to check that edits lay out only what
-    // they touched.
+    // they touched and that lines are laid out only once drawn.
     int64 _LayoutCount() const { return fLayoutCount; }
+    // Before an update draws: lays out the lines in view, and scrolls to
+    // the end again if ScrollToOffset(TextLength()) asked for it since.
+    void _Prepare() override;
     // Draws every run in the disabled text colour.
     void _SetDimmed(bool dimmed);
     // The caret blinks while the view is the focus of the active window
@@ -175,7 +187,24 @@ private:
     int32 ParagraphAt(int32 offset) const;
     int32 ParagraphAtY(float y) const;
     int32 ParagraphOfLine(int32 line) const;
-    void LayOutParagraph(int32 index);
+    // Lays the paragraph out with pango; true when its height or line
+    // count differ from what was known before.
+    bool LayOutParagraph(int32 index);
+    // Height and lines of a paragraph not laid out, without pango.
+    void SizeParagraph(int32 index);
+    // Makes the sizes of paragraphs up to `last` exact, laying out those
+    // only guessed at, and places the paragraphs after them again.
+    void Settle(int32 last) const;
+    // The paragraph at an offset, a y or a line, with it and every
+    // paragraph before it sized exactly.
+    int32 SettledParagraphAt(int32 offset) const;
+    int32 SettledParagraphAtY(float y) const;
+    int32 SettledParagraphOfLine(int32 line) const;
+    // The paragraph with its layout up to date, for what needs pango (the
+    // x of a caret, the offset under a point, drawing).
+    const BPrivate::TextLayout& Laid(int32 index) const;
+    // The height of the first line without laying anything out.
+    float NominalLineHeight() const;
     void Refresh();
     void UpdateScrollBars();
     void CompactHidden();
@@ -222,6 +251,6 @@ private:
     bool fDimmed;
     bool fCaretOn;
     alignment fAlignment;
-    int64 fLayoutCount;
+    mutable int64 fLayoutCount;
     uint32 fRefreshes;
 };

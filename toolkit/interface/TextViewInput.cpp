@@ -122,13 +122,14 @@ int32 BTextView::WordBoundary(int32 offset, bool forward) const
 
 int32 BTextView::LineEndForCaret(int32 line) const
 {
-    const State::Paragraph& paragraph = fState->paragraphs[size_t(ParagraphOfLine(line))];
+    const State::Paragraph& paragraph = fState->paragraphs[size_t(SettledParagraphOfLine(line))];
     int32 local = line - paragraph.firstLine;
     if (local + 1 < paragraph.lines) {
         // A wrapped line ends where the next begins, which would put the
         // caret on the next line: stop before the character it broke at.
-        int32 start = paragraph.start + paragraph.layout.LineStart(local);
-        int32 end = paragraph.start + paragraph.layout.LineEnd(local);
+        const BPrivate::TextLayout& layout = Laid(ParagraphOfLine(line));
+        int32 start = paragraph.start + layout.LineStart(local);
+        int32 end = paragraph.start + layout.LineEnd(local);
         return std::max(start, PreviousChar(end));
     }
     int32 end = paragraph.start + paragraph.length;

@@ -29,11 +29,29 @@ struct BTextView::State {
         bool continued = false;
         bool stale = true;   // its text or styles changed since laid out
         bool rewrap = false; // the wrapping width changed
-        float top = 0;       // from the top of the text
+        // Height and lines are known for the text and width as they are;
+        // until it is laid out they come from the font's measures, exact
+        // for a line of plain ASCII in one font that fits the width, and
+        // only a guess otherwise.
+        bool sized = false;
+        bool guessed = false;
+        float top = 0; // from the top of the text
         float height = 0;
         int32 firstLine = 0;
         int32 lines = 1;
         BPrivate::TextLayout layout;
+
+        // Its layout matches its text, styles and width.
+        bool Current() const { return !stale && !rewrap; }
+        // Lines within it. Sized but not laid out, it is one line (one
+        // whose size is guessed is laid out before anything asks).
+        int32 LocalLineAt(int32 offset) const { return Current() ? layout.LineAt(offset) : 0; }
+        float LocalLineTop(int32 line) const { return Current() ? layout.LineTop(line) : 0; }
+        float LocalLineHeight(int32 line) const
+        {
+            return Current() ? layout.LineHeight(line) : height;
+        }
+        int32 LocalLineStart(int32 line) const { return Current() ? layout.LineStart(line) : 0; }
     };
 
     std::string text;
@@ -41,8 +59,17 @@ struct BTextView::State {
     // or past the end of a text that is not empty.
     std::vector<BPrivate::TextRun> runs;
     std::vector<Paragraph> paragraphs;
-    // Paragraphs from here on need laying out or placing again.
+    // Paragraphs from here on need sizing or placing again.
     size_t firstStale = 0;
+    // No paragraph before this one has a guessed size.
+    size_t firstGuessed = 0;
+    // ScrollToOffset(end) waits for the next update to know the heights of
+    // the last lines: while the view is still where it was put then and
+    // the text unchanged, the update scrolls to the end again.
+    bool pinnedToEnd = false;
+    float pinnedY = 0;
+    uint64 pinnedEdits = 0;
+    uint64 edits = 0;
     // Set by SetFontAndColor with nothing selected, for what is typed next.
     std::optional<Style> typingStyle;
 };

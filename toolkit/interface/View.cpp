@@ -500,6 +500,15 @@ void BView::Invalidate(BRect rect)
         fWindow->_Invalidate(area);
 }
 
+void BView::_PrepareTree()
+{
+    if (fHideLevel > 0)
+        return;
+    _Prepare();
+    for (BView* child : std::vector<BView*>(fChildren))
+        child->_PrepareTree();
+}
+
 void BView::_DrawTree(_cairo* context, const std::vector<BRect>& region)
 {
     if (fHideLevel > 0)

@@ -172,6 +172,10 @@ public:
     // their target scrolled to a position by itself.
     virtual void _ScrollWheel(float delta);
     virtual void _TargetScrolled(float position);
+    // Before an update draws: each shown view settles what it is about to
+    // show, and may still scroll or invalidate.
+    virtual void _Prepare() {}
+    void _PrepareTree();
     // Calls Draw and DrawAfterChildren for this view and its children.
     void _DrawTree(_cairo* context, const std::vector<BRect>& region);
     BView* _ViewAt(BPoint windowPoint);

@@ -19,7 +19,6 @@
 namespace
 {
 
-const uint32 kUpdateMessage = '_UPD';
 const bigtime_t kDefaultPulseRate = 500000;
 // More separate rectangles than this in the update region are merged.
 const size_t kMaxUpdateRects = 16;
@@ -130,6 +129,8 @@ void BWindow::Init(BRect frame, const char* title, window_look look, window_feel
     fActive = false;
     fBuffer = nullptr;
     fUpdatePosted = false;
+    fUpdateDue = B_INFINITE_TIMEOUT;
+    fNextFrame = 0;
     fNeedsPresent = false;
     fUpdatesDisabled = 0;
     fPulseRate = kDefaultPulseRate;
@@ -337,13 +338,6 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* handler)
             message->FindPoint("where", &where);
             fFrame.OffsetTo(where);
             FrameMoved(where);
-            break;
-        }
-        BLooper::DispatchMessage(message, handler);
-        break;
-    case kUpdateMessage:
-        if (handler == this) {
-            DrawUpdate();
             break;
         }
         BLooper::DispatchMessage(message, handler);
@@ -797,10 +791,20 @@ void BWindow::_Invalidate(BRect rect)
     } else {
         fUpdateRegion.push_back(rect);
     }
-    if (!fUpdatePosted && fUpdatesDisabled == 0) {
-        fUpdatePosted = true;
-        PostMessage(kUpdateMessage);
-    }
+    if (!fUpdatePosted && fUpdatesDisabled == 0)
+        ScheduleUpdate();
+}
+
+// The update is no message behind the others: the loop draws it between
+// two messages once its frame is due (at once if the last frame is a frame
+// or more ago), so many changes share a frame and a long queue does not
+// hold it back.
+void BWindow::ScheduleUpdate()
+{
+    fUpdatePosted = true;
+    fUpdateDue = std::max(system_time(), fNextFrame.load());
+    _SetDeferred(true);
+    _Poke();
 }
 
 bool BWindow::_UpdatePending() const
@@ -811,8 +815,13 @@ bool BWindow::_UpdatePending() const
 void BWindow::DrawUpdate()
 {
     fUpdatePosted = false;
+    fUpdateDue = B_INFINITE_TIMEOUT;
+    _SetDeferred(false);
     if (fUpdateRegion.empty() || fUpdatesDisabled > 0)
         return;
+    bigtime_t start = system_time();
+    fTopView->_PrepareTree();
+    // Preparing may have scrolled or changed what shows.
     EnsureBuffer();
     std::vector<BRect> region;
     region.swap(fUpdateRegion);
@@ -820,6 +829,20 @@ void BWindow::DrawUpdate()
     fTopView->_DrawTree(context, region);
     cairo_destroy(context);
     _Present();
+    // What a view invalidated while it drew waits for the next frame, and
+    // a window that takes long to draw leaves as long again to its
+    // messages.
+    bigtime_t end = system_time();
+    // A window draws at most once a frame of the screen, however often its
+    // views change, and while it works through a backlog of messages it
+    // still draws once in each.
+    bigtime_t interval = BPrivate::display()->FrameInterval();
+    fNextFrame = std::max(start + interval, end + (end - start));
+    fUpdatePosted = false;
+    fUpdateDue = B_INFINITE_TIMEOUT;
+    _SetDeferred(false);
+    if (!fUpdateRegion.empty() && fUpdatesDisabled == 0)
+        ScheduleUpdate();
 }
 
 void BWindow::UpdateIfNeeded()
@@ -860,11 +883,8 @@ void BWindow::DisableUpdates()
 
 void BWindow::EnableUpdates()
 {
-    if (fUpdatesDisabled > 0 && --fUpdatesDisabled == 0 && !fUpdateRegion.empty() &&
-        !fUpdatePosted) {
-        fUpdatePosted = true;
-        PostMessage(kUpdateMessage);
-    }
+    if (fUpdatesDisabled > 0 && --fUpdatesDisabled == 0 && !fUpdateRegion.empty() && !fUpdatePosted)
+        ScheduleUpdate();
 }
 
 // -- pulse -----------------------------------------------------------------------------------
@@ -882,7 +902,7 @@ bigtime_t BWindow::_NextWakeup() const
         next = fLastPulse + fPulseRate;
     if (fBlinking && fShown)
         next = std::min<bigtime_t>(next, fNextBlink);
-    return next;
+    return std::min<bigtime_t>(next, fUpdateDue);
 }
 
 void BWindow::_Wakeup()
@@ -904,6 +924,8 @@ void BWindow::_Wakeup()
                                           : fBlinkBase + (elapsed / kBlinkPhase + 1) * kBlinkPhase;
     }
     UpdateBlinking();
+    if (fUpdatePosted && now >= fUpdateDue)
+        DrawUpdate();
     if (fNeedsPresent)
         _Present();
 }

@@ -5,10 +5,14 @@
 // Its thread starts with the first Show(). Views draw into the back buffer
 // (a cairo image surface the size of the window in device pixels, its
 // device scale set so that drawing is in points) only from this thread:
-// Invalidate() adds to the update region and posts one update message; the
-// update paints each view's background and calls its Draw() in tree order,
-// clipped to what is visible of it and to the region, then hands the
-// finished frame to the display server. Drawing done outside Draw() (a view
+// Invalidate() adds to the update region and schedules one update, which
+// the window's loop draws between two messages when the next frame of the
+// display is due: at most once a frame however often views change, and
+// once a frame while a backlog of messages waits. The update first lets
+// each view settle what it will show (_Prepare: a text view lays out the
+// lines it is about to draw), then paints each view's background and calls
+// its Draw() in tree order, clipped to what is visible of it and to the
+// region, then hands the finished frame to the display server. Drawing done outside Draw() (a view
 // tracking the mouse) is handed over at the end of the message, on Sync()
 // and on GetMouse().
 //
@@ -200,6 +204,7 @@ private:
     bool HandleShortcut(BMessage* message);
     void Resized(float width, float height);
     void DrawUpdate();
+    void ScheduleUpdate();
     void EnsureBuffer();
 
     std::string fTitle;
@@ -227,6 +232,10 @@ private:
 
     // Read by the loop while it waits, without the window's lock.
     std::atomic<bigtime_t> fPulseRate;
+    // When the pending update is to be drawn (B_INFINITE_TIMEOUT: none is),
+    // and the earliest the next frame may be.
+    std::atomic<bigtime_t> fUpdateDue;
+    std::atomic<bigtime_t> fNextFrame;
     std::atomic<bigtime_t> fLastPulse;
     std::atomic<int32> fPulseViews;
     std::atomic<bool> fShown;

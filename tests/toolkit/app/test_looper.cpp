@@ -558,3 +558,59 @@ TEST(Looper, ABacklogCountsOutMessagesDroppedUnhandled)
     EXPECT_NE(BLooper::_PostToken(port, text("late"), 0, backlog), B_OK);
     EXPECT_EQ(backlog->Count(), 0);
 }
+
+// Input (what the display server sends) goes ahead of a backlog of posted
+// messages, in its own order; behind a short queue it keeps its place, and
+// input that came then is not overtaken by input that comes later.
+TEST(Looper, InputGoesAheadOfABacklogAndEveryOrderIsKept)
+{
+    // What is sent while the looper is busy ("p" posted, "i" input, a
+    // count each), and the order expected.
+    struct Case {
+        std::vector<std::pair<char, int>> sent;
+        std::vector<std::pair<char, int>> expected;
+    };
+    std::vector<Case> cases = {
+        {{{'p', 3}, {'i', 3}}, {{'p', 3}, {'i', 3}}},
+        {{{'p', 200}, {'i', 3}}, {{'i', 3}, {'p', 200}}},
+        // The first input waits behind 10: the second waits behind it.
+        {{{'p', 10}, {'i', 1}, {'p', 100}, {'i', 1}}, {{'p', 10}, {'i', 1}, {'p', 100}, {'i', 1}}},
+    };
+    for (const Case& test : cases) {
+        Log log;
+        auto* looper = new TestLooper(log);
+        looper->Run();
+        BMessenger messenger(looper);
+        BMessage wait('wait');
+        looper->PostMessage(&wait);
+        ASSERT_TRUE(log.WaitFor(1)); // the looper is busy from here on
+        BMessage message('text');
+        message.AddString("text", "");
+        int posted = 0, input = 0;
+        for (const auto& [kind, count] : test.sent) {
+            for (int i = 0; i < count; i++) {
+                if (kind == 'p') {
+                    message.ReplaceString("text", ("posted " + std::to_string(posted++)).c_str());
+                    looper->PostMessage(&message);
+                } else {
+                    message.ReplaceString("text", ("input " + std::to_string(input++)).c_str());
+                    ASSERT_EQ(messenger._SendInput(&message), B_OK);
+                }
+            }
+        }
+        looper->fRelease = true;
+        ASSERT_TRUE(log.WaitFor(size_t(2 + posted + input)));
+
+        std::vector<std::string> expected = {"waiting", "released"};
+        posted = input = 0;
+        for (const auto& [kind, count] : test.expected) {
+            for (int i = 0; i < count; i++) {
+                expected.push_back(kind == 'p' ? "looper:posted " + std::to_string(posted++)
+                                               : "looper:input " + std::to_string(input++));
+            }
+        }
+        EXPECT_EQ(log.Entries(), expected);
+        looper->Lock();
+        looper->Quit();
+    }
+}

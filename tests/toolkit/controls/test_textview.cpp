@@ -904,6 +904,10 @@ TEST_F(TextViews, AppendingToATrimmedLogLaysOutOnlyTheNewLines)
                 .count();
     });
 
+    // Lines are laid out when first drawn: the end of the text set above,
+    // once shown.
+    driver->Locked(window, [&] { view->ScrollToOffset(view->TextLength()); });
+    ASSERT_TRUE(driver->WaitIdle());
     int64 layoutsBefore = driver->Locked(window, [&] { return view->_LayoutCount(); });
     double elapsed = 0;
     const int kAppends = 200;
@@ -946,4 +950,143 @@ TEST_F(TextViews, AppendingToATrimmedLogLaysOutOnlyTheNewLines)
            perAppend, 1000 / perAppend, fullLayout);
     // Generous, for sanitizer builds; the count above is the real check.
     EXPECT_LT(perAppend, 10.0);
+}
+
+// A log that follows its end, printed into as the program's output view
+// does (trimmed at 16 KB by whole lines, kept at the end while the end
+// shows): a thousand lines between two frames lay out nothing until the
+// frame, which lays out only the lines it shows; lines trimmed before it
+// are never laid out.
+TEST_F(TextViews, LinesTrimmedBeforeAFrameAreNeverLaidOut)
+{
+    BTextView* view = MakeView(BRect(10, 10, 375, 289), "log");
+    auto* bar = Add(new BScrollBar(BRect(376, 10, 389, 289), "bar", view, 0, 0, B_VERTICAL));
+    const int32 kCap = 16384;
+    text_run_array* runs = make_runs({{0, kRed}, {8, kBlue}});
+    auto lineFor = [](int i) {
+        return "<nick" + std::to_string(i % 7) + "> line " + std::to_string(i) +
+               " of the flood, with a few more words\n";
+    };
+    auto print = [&](const std::string& line) {
+        int32 n = int32(line.size()) + 1;
+        float value = bar->Value(), min = 0, max = 0;
+        bar->GetRange(&min, &max);
+        int32 top = int32(value / view->LineHeight(0));
+        int32 over = view->TextLength() + n - view->MaxBytes();
+        int32 removed = 0;
+        if (over > 0) {
+            for (int32 i = 0; i < 512; i++) {
+                if (view->ByteAt(i) == '\n' && i >= over) {
+                    over = i + 1;
+                    break;
+                }
+            }
+            removed = view->LineAt(over);
+            view->Delete(0, over);
+        }
+        view->Insert(view->TextLength(), line.c_str(), n - 1);
+        view->SetRunArray(view->TextLength() - n + 1, view->TextLength(), runs);
+        if (value == max)
+            view->ScrollToOffset(view->TextLength());
+        else
+            bar->SetValue(float(top - removed) * view->LineHeight(0));
+    };
+    int next = 0;
+    driver->Locked(window, [&] {
+        view->MakeEditable(false);
+        view->SetMaxBytes(kCap);
+        while (next < 400)
+            print(lineFor(next++));
+    });
+    ASSERT_TRUE(driver->WaitIdle());
+
+    int64 before = driver->Locked(window, [&] { return view->_LayoutCount(); });
+    driver->Locked(window, [&] {
+        for (int i = 0; i < 1000; i++)
+            print(lineFor(next++));
+        EXPECT_EQ(view->_LayoutCount(), before) << "laid out before the frame";
+    });
+    ASSERT_TRUE(driver->WaitIdle());
+    driver->Locked(window, [&] {
+        int64 laid = view->_LayoutCount() - before;
+        int64 inView = int64(view->Bounds().Height() / view->LineHeight(0)) + 1;
+        EXPECT_GE(laid, inView - 1);
+        EXPECT_LE(laid, inView + 1) << "only the lines in view";
+        std::string last = lineFor(next - 1);
+        ASSERT_GE(view->TextLength(), int32(last.size()));
+        EXPECT_EQ(std::string(view->Text() + view->TextLength() - last.size()), last);
+        float min = 0, max = 0;
+        bar->GetRange(&min, &max);
+        EXPECT_EQ(view->Bounds().top, max) << "the end shows";
+        EXPECT_EQ(view->LineAt(view->TextLength()), view->CountLines() - 1);
+    });
+
+    // Scrolled back by the user, the view stays where it was put while
+    // lines arrive, although it followed the end before.
+    driver->Locked(window, [&] {
+        bar->SetValue(0);
+        print(lineFor(next++));
+    });
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(driver->Locked(window, [&] { return view->Bounds().top; }), 0);
+    BTextView::FreeRunArray(runs);
+}
+
+// A line is sized from the font's measures until it is laid out; whatever
+// it is sized by, every query answers as the laid-out line does.
+TEST_F(TextViews, LinesSizedWithoutLayoutAnswerAsTheirLayout)
+{
+    BTextView* view = MakeView(BRect(10, 10, 209, 289));
+    std::string text = "plain line\n\nanother plain one\n"
+                       "a line long enough to wrap in a view of two hundred pixels, twice over\n"
+                       "tab\there\ncaf\xC3\xA9 au lait\n" +
+                       std::string(40, 'W') + "\n" + std::string(60, 'i') + "\nbold\nlast";
+    struct Geometry {
+        int32 lines;
+        float height;
+        std::vector<int32> lineOfOffset;
+        std::vector<int32> lineStarts;
+        std::vector<float> lineHeights;
+        bool operator==(const Geometry& other) const
+        {
+            return lines == other.lines && height == other.height &&
+                   lineOfOffset == other.lineOfOffset && lineStarts == other.lineStarts &&
+                   lineHeights == other.lineHeights;
+        }
+    };
+    auto measure = [&] {
+        Geometry geometry;
+        geometry.lines = view->CountLines();
+        geometry.height = view->TextHeight(0, geometry.lines - 1);
+        for (int32 offset = 0; offset <= view->TextLength(); offset++)
+            geometry.lineOfOffset.push_back(view->LineAt(offset));
+        for (int32 line = 0; line < geometry.lines; line++) {
+            geometry.lineStarts.push_back(view->OffsetAt(line));
+            geometry.lineHeights.push_back(view->LineHeight(line));
+        }
+        return geometry;
+    };
+    driver->Locked(window, [&] {
+        view->SetText(text.c_str());
+        // One bold word: a second font in its line.
+        BFont bold(be_bold_font);
+        text_run_array* runs = make_runs({{0, kRed}}, bold);
+        int32 at = int32(text.find("bold"));
+        view->SetRunArray(at, at + 4, runs);
+        BTextView::FreeRunArray(runs);
+        view->ScrollTo(0, 0);
+
+        int64 before = view->_LayoutCount();
+        Geometry sized = measure();
+        int64 laidForQueries = view->_LayoutCount() - before;
+        // The plain lines that fit were not laid out to answer.
+        EXPECT_GT(laidForQueries, 0);
+        EXPECT_LT(laidForQueries, 8);
+        // Laying out every line (the caret's x needs pango) changes nothing.
+        for (int32 offset = 0; offset <= view->TextLength(); offset++)
+            view->PointAt(offset);
+        Geometry laid = measure();
+        EXPECT_TRUE(sized == laid);
+        EXPECT_GT(laid.lines, 11) << "ten lines, two of them wrapped";
+    });
 }

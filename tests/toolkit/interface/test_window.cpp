@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include <AppDefs.h>
@@ -517,4 +518,100 @@ TEST_F(Windows, FiveWindowsDrawAndTakeInputAtOnce)
         EXPECT_GT(views[size_t(i)]->draws.load(), 3);
         EXPECT_GT(views[size_t(i)]->pulses.load(), 0);
     }
+}
+
+namespace
+{
+
+// Handles numbered messages, each a little work and a change to its view,
+// and counts those that come out of order.
+class BacklogWindow : public BWindow
+{
+public:
+    BacklogWindow() : BWindow(BRect(20, 20, 319, 219), "Backlog", B_TITLED_WINDOW, 0)
+    {
+        view = new RecordingView(Bounds(), "content", B_FOLLOW_ALL_SIDES);
+        AddChild(view);
+    }
+    void MessageReceived(BMessage* message) override
+    {
+        if (message->what != 'work') {
+            BWindow::MessageReceived(message);
+            return;
+        }
+        if (message->GetInt32("index", -1) != next)
+            outOfOrder++;
+        next = message->GetInt32("index", -1) + 1;
+        bigtime_t until = system_time() + 10;
+        while (system_time() < until) {
+        }
+        view->Invalidate();
+        handled++;
+    }
+
+    RecordingView* view;
+    std::atomic<int32> handled{0};
+    std::atomic<int32> outOfOrder{0};
+    int32 next = 0;
+};
+
+bool has_event(RecordingView* view, const std::string& event)
+{
+    std::vector<std::string> events = view->Events();
+    return std::find(events.begin(), events.end(), event) != events.end();
+}
+
+} // namespace
+
+// Every change asks for an update, but the window draws once a frame, also
+// while 100,000 messages wait, and a key goes ahead of them. Bounds are
+// generous (sanitizer builds); bench_flood measures the real figures.
+TEST_F(Windows, UnderABacklogAWindowDrawsEachFrameAndTakesKeysAtOnce)
+{
+    auto* window = new BacklogWindow;
+    window->Show();
+    ASSERT_TRUE(driver->WaitIdle());
+    driver->Locked(window, [&] { window->view->MakeFocus(true); });
+    ASSERT_TRUE(driver->WaitIdle());
+    RecordingView* view = window->view;
+    int drawsBefore = view->draws.load();
+
+    const int32 kMessages = 100000;
+    BMessage work('work');
+    work.AddInt32("index", 0);
+    bigtime_t start = system_time();
+    for (int32 i = 0; i < kMessages; i++) {
+        work.ReplaceInt32("index", i);
+        window->PostMessage(&work);
+    }
+    // A key typed now is handled long before the backlog is.
+    bigtime_t typed = system_time();
+    driver->Key('k');
+    while (!has_event(view, "key k") && system_time() < typed + 10000000)
+        snooze(200);
+    bigtime_t keyWait = system_time() - typed;
+    int32 handledAtKey = window->handled.load();
+    EXPECT_TRUE(has_event(view, "key k"));
+    EXPECT_LT(keyWait, 500000);
+    EXPECT_LT(handledAtKey, kMessages) << "the key waited for the whole backlog";
+
+    // Frames keep coming while it works.
+    int drawsThen = view->draws.load();
+    snooze(100000);
+    int drawsLater = view->draws.load();
+    int32 handledLater = window->handled.load();
+    if (handledLater < kMessages) {
+        EXPECT_GT(drawsLater, drawsThen) << "no frame for 100 ms while it worked";
+    }
+    EXPECT_GT(drawsThen, drawsBefore) << "nothing drawn while the backlog waited";
+
+    ASSERT_TRUE(driver->WaitIdle(60000000));
+    bigtime_t elapsed = system_time() - start;
+    EXPECT_EQ(window->handled.load(), kMessages);
+    EXPECT_EQ(window->outOfOrder.load(), 0);
+    // At most one frame in each 1/60 s (and the last one), never one for
+    // each change.
+    int frames = view->draws.load() - drawsBefore;
+    EXPECT_LE(frames, int(elapsed / 16667) + 2);
+    EXPECT_GE(frames, 2);
 }

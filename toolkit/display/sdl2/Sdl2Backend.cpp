@@ -391,6 +391,9 @@ Sdl2Backend::Sdl2Backend(uint32 wakeEvent, SDL_Window* helper)
     : fHelper(helper), fXDisplay(x11_display(helper)), fWakeEvent(wakeEvent),
       fModifiers(SDL_GetModState())
 {
+    SDL_DisplayMode mode;
+    if (SDL_GetCurrentDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0)
+        fRefreshRate = std::clamp(mode.refresh_rate, 30, 240);
     if (fXDisplay != nullptr) {
         // SDL on X11 works in the screen's pixels whatever the desktop's
         // scale; the desktop says what it wants through Xft.dpi.

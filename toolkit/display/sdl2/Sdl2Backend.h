@@ -62,6 +62,7 @@ public:
 
     const char* Name() const override { return "sdl2"; }
     int32 Scale() const override { return fScale; }
+    int32 RefreshRate() const override { return fRefreshRate; }
     void ScreenFrame(int32 x, int32 y, int32* left, int32* top, int32* width,
                      int32* height) override;
 
@@ -160,7 +161,8 @@ private:
     SDL_Window* fHelper;
     void* fXDisplay;
     int32 fScale = 1; // device pixels per point
-    int32 fUnit = 1;  // device pixels per SDL coordinate
+    int32 fRefreshRate = 60;
+    int32 fUnit = 1; // device pixels per SDL coordinate
 
     const uint32 fWakeEvent;
     std::atomic<bool> fWakePending{false};
