@@ -1,5 +1,6 @@
 #include "MainView.h"
 
+#include <AppDefs.h>
 #include <Application.h>
 #include <Menu.h>
 #include <MenuBar.h>
@@ -26,9 +27,8 @@ MainView::MainView(BWindow* window)
     CreateMenus();
 
     BRect b = window->Bounds().InsetByCopy(4, 4);
-    auto* settings =
-        new newButton(BRect(b.right - 55, 22, b.right, b.bottom + 2), "Settings", "Settings",
-                      new BMessage(MSG_MFST));
+    auto* settings = new newButton(BRect(b.right - 55, 22, b.right, b.bottom + 2), "Settings",
+                                   "Settings", new BMessage(MSG_MFST));
     AddChild(settings);
     settings->SetTarget(this);
     auto* start =
@@ -42,8 +42,8 @@ MainView::~MainView() {}
 
 void MainView::CreateMenus()
 {
-    auto* bar = new BMenuBar(BRect(), "MenuBar", B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP,
-                             B_ITEMS_IN_ROW, true);
+    auto* bar =
+        new BMenuBar(BRect(), "MenuBar", B_FOLLOW_LEFT_RIGHT | B_FOLLOW_TOP, B_ITEMS_IN_ROW, true);
     AddChild(bar);
 
     auto* file = new BMenu("File", B_ITEMS_IN_COLUMN);

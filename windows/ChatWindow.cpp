@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <Autolock.h>
+#include <TextControl.h>
 
 #include <IrcCodes.h>
 
@@ -219,8 +220,8 @@ void ChatWindow::do_msg(BMessage* message)
         }
     }
     if (strcmp(command, "TOPIC") == 0) {
-        std::string topic = text_after_colon(params.substr(std::min(params.size(),
-                                                                    params.find(' ') + 1)));
+        std::string topic =
+            text_after_colon(params.substr(std::min(params.size(), params.find(' ') + 1)));
         if (view != nullptr)
             view->SetTopic(topic.data());
         fit_format(line, sizeof(line), "%s set the Topic to %s\n", from, topic.c_str());

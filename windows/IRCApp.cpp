@@ -19,8 +19,7 @@ Prefs* get_app_prefs()
 }
 
 IRCApp::IRCApp()
-    : BApplication(kSignature), m_app_prefs(nullptr), m_servers_prefs(nullptr),
-      m_window_pos(-1, -1)
+    : BApplication(kSignature), m_app_prefs(nullptr), m_servers_prefs(nullptr), m_window_pos(-1, -1)
 {
     install_settings_alert();
     m_app_prefs = new Prefs("Pelmor settings", "Pelmor");
@@ -65,7 +64,7 @@ void IRCApp::ReadyToRun()
 void IRCApp::AboutRequested()
 {
     (new BAlert("Aboute",
-                "Pelmor (Beta 1)\t IRC client\n\t(the Pelmor developers, pelmor@localhost)",
-                "OK", nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))
+                "Pelmor (Beta 1)\t IRC client\n\t(the Pelmor developers, pelmor@localhost)", "OK",
+                nullptr, nullptr, B_WIDTH_AS_USUAL, B_INFO_ALERT))
         ->Go();
 }

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include <AppDefs.h>
 #include <Application.h>
 
 #include "IRCApp.h"

@@ -4,9 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include <AppDefs.h>
 #include <Autolock.h>
 #include <Backlog.h>
 #include <MenuItem.h>
+#include <TextControl.h>
 
 #include <IrcCodes.h>
 #include <Prefs.h>
@@ -72,8 +74,7 @@ bool is_one_of(int code, std::initializer_list<int> codes)
 ServerWindow::ServerWindow()
     : BWindow(BRect(30, 30, 380, 200), "Server", B_DOCUMENT_WINDOW, 0), m_chat_list(20),
       m_privat_list(20), m_menu_item(nullptr), m_prefs(new BMessage()), m_irc(nullptr),
-      m_srv_msg(new BMessage()), m_server{}, m_nick_tries(0), m_closing(false),
-      m_shut_down(false)
+      m_srv_msg(new BMessage()), m_server{}, m_nick_tries(0), m_closing(false), m_shut_down(false)
 {
     if (Prefs* prefs = get_app_prefs()) {
         prefs->Lock();
@@ -368,8 +369,8 @@ void ServerWindow::do_msg(BMessage* message)
         code = 433;
 
     bool to_print = true;
-    bool route = true;          // step 3
-    bool senderAndWord = true;  // printed in the generic form
+    bool route = true;         // step 3
+    bool senderAndWord = true; // printed in the generic form
     if (code != -1) {
         if (code == 433) {
             if (!registered) {
@@ -402,8 +403,8 @@ void ServerWindow::do_msg(BMessage* message)
             // "nick = #chan :names"; "@" and "*" mark secret and private
             // channels, which are channels like the others.
             std::string mark = nth_word(params, 1);
-            std::string channel = mark == "=" || mark == "@" || mark == "*" ? nth_word(params, 2)
-                                                                             : mark;
+            std::string channel =
+                mark == "=" || mark == "@" || mark == "*" ? nth_word(params, 2) : mark;
             if (BWindow* window = find_chat(channel.c_str())) {
                 post_to(window, message);
                 to_print = false;
@@ -421,8 +422,8 @@ void ServerWindow::do_msg(BMessage* message)
             w_print(params.c_str(), 0);
             w_print("\n", 1);
             to_print = false;
-        } else if (is_one_of(code, {2, 3, 5, 251, 252, 253, 254, 255, 256, 265, 266, 372, 375,
-                                    376})) {
+        } else if (is_one_of(code,
+                             {2, 3, 5, 251, 252, 253, 254, 255, 256, 265, 266, 372, 375, 376})) {
             w_print(after_nick(params, nick).c_str(), 0);
             w_print("\n", 1);
             to_print = false;

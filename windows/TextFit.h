@@ -10,8 +10,8 @@
 
 // snprintf into `out` (`size` bytes), the cut moved back to a character
 // boundary. Returns the length written.
-__attribute__((format(printf, 3, 4))) size_t fit_format(char* out, size_t size,
-                                                        const char* format, ...);
+__attribute__((format(printf, 3, 4))) size_t fit_format(char* out, size_t size, const char* format,
+                                                        ...);
 // Copies at most `size` - 1 bytes of `text`, cut at a character boundary.
 size_t fit_copy(char* out, size_t size, const char* text);
 // The length of the longest start of `text` (of `length` bytes) that has at
