@@ -12,6 +12,7 @@
 #include "ChatView.h"
 #include "ChildText.h"
 #include "IRCView.h"
+#include "PrintLog.h"
 #include "PrivatWindow.h"
 #include "ServerWindow.h"
 #include "TextFit.h"
@@ -43,10 +44,8 @@ std::string member_name(const std::string& entry)
     size_t marks = entry.find_first_not_of("~&@%+");
     if (marks == std::string::npos)
         return std::string();
-    std::string name = entry.substr(marks);
-    if (entry.find_first_of("~&@") < marks)
-        name.insert(0, "@");
-    return name;
+    const bool op = entry.find_first_of("~&@") < marks;
+    return std::string(op ? "@" : "") + entry.substr(marks);
 }
 
 // Mode letters that take an argument whichever the sign, and "l" (the
@@ -125,6 +124,7 @@ void ChatWindow::w_print(const char* text, int kind)
 {
     if (text == nullptr)
         return;
+    record_print(this, text, kind);
     auto* view = dynamic_cast<IRCView*>(FindView("IRCView"));
     if (view == nullptr)
         return;

@@ -8,6 +8,7 @@
 
 #include "ChildText.h"
 #include "IRCView.h"
+#include "PrintLog.h"
 #include "ServerWindow.h"
 #include "TextFit.h"
 #include "wndItem.h"
@@ -84,6 +85,7 @@ void PrivatWindow::w_print(const char* text, int kind)
 {
     if (text == nullptr)
         return;
+    record_print(this, text, kind);
     if (auto* view = dynamic_cast<IRCView*>(FindView("IRCView")))
         view->w_print(text, kind);
 }

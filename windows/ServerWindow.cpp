@@ -17,6 +17,7 @@
 #include "ChatWindow.h"
 #include "IRCApp.h"
 #include "IRCView.h"
+#include "PrintLog.h"
 #include "PrivatWindow.h"
 #include "ServerView.h"
 #include "TextFit.h"
@@ -160,6 +161,7 @@ void ServerWindow::w_print(const char* text, int kind)
 {
     if (text == nullptr)
         return;
+    record_print(this, text, kind);
     auto* view = dynamic_cast<IRCView*>(FindView("IRCView"));
     if (view == nullptr)
         return;
