@@ -4,6 +4,9 @@
 
 #include <ListItem.h>
 #include <ListView.h>
+#include <Menu.h>
+#include <MenuBar.h>
+#include <MenuItem.h>
 #include <TextControl.h>
 
 #include "Ngircd.h"
@@ -33,6 +36,7 @@ protected:
     void Start(const std::string& nick = "alice", const std::string& nick2 = "alice2")
     {
         std::string address = "127.0.0.1:" + server.Port();
+        PrintRecord::Get().Clear();
         client = std::make_unique<Client>(config, [&](BMessage* settings) {
             settings->RemoveName("nick");
             settings->RemoveName("nick2");
@@ -188,7 +192,7 @@ TEST_F(Session, ConnectsListsJoinsAndChats)
     // Disconnect and connect again.
     client->driver->Click(client->driver->FindView(window, "Connect"));
     ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "stop connection", 5));
-    ASSERT_TRUE(bob.WaitFor("QUIT"));
+    ASSERT_TRUE(client->WaitSent("QUIT"));
     EXPECT_EQ(std::string(window->Title()), "Server");
     client->driver->Click(client->driver->FindView(window, "Connect"));
     ASSERT_TRUE(client->WaitUntil([&] {
@@ -197,4 +201,100 @@ TEST_F(Session, ConnectsListsJoinsAndChats)
             welcomes += piece.text.find("Welcome to the Pelmor test server") != std::string::npos;
         return welcomes >= 2;
     }));
+}
+
+// A private message opens a private window that follows the partner's new
+// nickname; closing the server window closes its channel and private
+// windows (each leaving first) and removes its Window-menu entry.
+TEST_F(Session, PrivateChatsAndClosingTheServerWindow)
+{
+    Peer& bob = AddPeer("bob");
+    Start();
+    BWindow* window = OpenServer();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "End of MOTD", 0));
+    client->Say(window, "/JOIN #room");
+    BWindow* chat = client->WindowStarting("#room on 127.0.0.1");
+    ASSERT_NE(chat, nullptr);
+    bob.Send("JOIN #room"); // so that bob's nick change reaches us
+    ASSERT_TRUE(client->WaitPrinted("#room", "JOIN bob\n", 3));
+
+    bob.Send("PRIVMSG alice :psst");
+    BWindow* privat = client->WindowStarting("Private with <bob>");
+    ASSERT_NE(privat, nullptr);
+    ASSERT_TRUE(client->WaitPrinted("Private with <bob>", "<bob> psst\n", 0));
+    EXPECT_FALSE(client->Printed("127.0.0.1", "psst")) << "not in the server window";
+
+    bob.Send("NICK bobby");
+    ASSERT_TRUE(
+        client->WaitUntil([&] { return std::string(privat->Title()) == "Private with <bobby>"; }));
+    bob.Send("PRIVMSG alice :still me");
+    ASSERT_TRUE(client->WaitPrinted("Private with <bobby>", "<bobby> still me\n", 0));
+    client->Say(privat, "hello there");
+    ASSERT_TRUE(bob.WaitFor("PRIVMSG bobby :hello there"));
+    EXPECT_TRUE(client->Printed("Private with <bobby>", "<alice> hello there\n", 4));
+    // One window per partner.
+    int windows = 0;
+    for (BWindow* w : client->driver->Windows())
+        windows += std::string(w->Title()).rfind("Private with", 0) == 0;
+    EXPECT_EQ(windows, 1);
+
+    client->driver->Close(window);
+    ASSERT_TRUE(client->WaitUntil([&] {
+        for (BWindow* w : client->driver->Windows()) {
+            std::string title = w->Title();
+            if (title != "Pelmor")
+                return false;
+        }
+        return true;
+    })) << "the server window and its windows are closed";
+    EXPECT_TRUE(client->Sent("PART #room :Pelmor Beta 1")) << "the channel was left first";
+    EXPECT_TRUE(client->Sent("QUIT"));
+}
+
+// File > Exit, then the next start: the main window where it was, the
+// server window where the last one closed, a channel window where it was.
+TEST_F(Session, TheNextStartOpensWindowsWhereTheyWere)
+{
+    Start();
+    BWindow* window = OpenServer();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "End of MOTD", 0));
+    client->Say(window, "/JOIN #keep");
+    BWindow* chat = client->WindowStarting("#keep on 127.0.0.1");
+    ASSERT_NE(chat, nullptr);
+    client->driver->Locked(chat, [&] {
+        chat->MoveTo(200, 150);
+        chat->ResizeTo(400, 250);
+    });
+    client->driver->Locked(window, [&] { window->MoveTo(120, 300); });
+    client->driver->WaitIdle();
+    BRect chatFrame = client->driver->Locked(chat, [&] { return chat->Frame(); });
+    BRect serverFrame = client->driver->Locked(window, [&] { return window->Frame(); });
+    BRect mainFrame = client->driver->Locked(main, [&] { return main->Frame(); });
+
+    // File > Exit: the item itself, as a click on it would invoke it.
+    client->driver->Locked(main, [&] {
+        auto* bar = dynamic_cast<BMenuBar*>(client->driver->FindView(main, "MenuBar"));
+        ASSERT_NE(bar, nullptr);
+        BMenu* file = bar->SubmenuAt(0);
+        ASSERT_NE(file, nullptr);
+        BMenuItem* exit = file->ItemAt(file->CountItems() - 1);
+        ASSERT_STREQ(exit->Label(), "Exit");
+        exit->Invoke();
+    });
+    ASSERT_TRUE(client->WaitUntil([&] { return client->driver->Windows().empty(); }));
+    client.reset();
+
+    Start();
+    EXPECT_EQ(client->driver->Locked(main, [&] { return main->Frame(); }).LeftTop(),
+              mainFrame.LeftTop());
+    window = OpenServer();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(client->driver->Locked(window, [&] { return window->Frame(); }), serverFrame);
+    ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "End of MOTD", 0));
+    client->Say(window, "/JOIN #keep");
+    chat = client->WindowStarting("#keep on 127.0.0.1");
+    ASSERT_NE(chat, nullptr);
+    EXPECT_EQ(client->driver->Locked(chat, [&] { return chat->Frame(); }), chatFrame);
 }
