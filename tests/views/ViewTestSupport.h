@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include <IrcCodes.h>
 #include <Prefs.h>
 #include <TextView.h>
 
