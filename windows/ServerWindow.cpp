@@ -304,6 +304,12 @@ BWindow* ServerWindow::find_privat(const char* nick)
     return item != nullptr ? item->wnd : nullptr;
 }
 
+int32 ServerWindow::unhandled_lines() const
+{
+    std::shared_ptr<BPrivate::Backlog> backlog = m_backlog;
+    return backlog ? backlog->Count() : 0;
+}
+
 void ServerWindow::post_to(BWindow* window, BMessage* message)
 {
     if (m_backlog)

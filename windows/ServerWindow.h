@@ -83,6 +83,10 @@ public:
     BWindow* find_privat(const char* nick);
     bool to_all_chats(BMessage* message);
 
+    // This connection's lines not yet handled, here or in the windows they
+    // were forwarded to (0 while disconnected).
+    int32 unhandled_lines() const;
+
     // The window lists; changed only with this window locked.
     BList m_chat_list;
     BList m_privat_list;

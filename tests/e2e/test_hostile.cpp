@@ -8,6 +8,9 @@
 #include <ListView.h>
 #include <TextControl.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "EngineTestSupport.h"
 #include "ItemText.h"
 #include "ServerWindow.h"
@@ -270,4 +273,56 @@ TEST_F(Hostile, FloodsStayBoundedAndWindowsAnswer)
     ASSERT_TRUE(client->WaitPrinted("", "stop connection", 5));
     EXPECT_TRUE(Responsive(window));
     EXPECT_EQ(std::string(window->Title()), "Server");
+}
+
+// A channel window that handles nothing (its loop held) while its server
+// floods the channel: the lines forwarded to it count against the
+// connection like the server window's own, so the reader stops and memory
+// stays bounded; the server window keeps answering; once the channel
+// window runs again every line arrives, in order.
+TEST_F(Hostile, ASlowChannelWindowPausesItsServerNotMemory)
+{
+    Register();
+    server.Send(":alice!a@h JOIN :#slow\r\n");
+    BWindow* chat = client->WindowStarting("#slow on 127.0.0.1");
+    ASSERT_NE(chat, nullptr);
+    client->driver->WaitIdle();
+    auto* serverWindow = dynamic_cast<ServerWindow*>(window);
+    ASSERT_NE(serverWindow, nullptr);
+
+    const int kLines = 30000;
+    ASSERT_TRUE(chat->Lock());
+    std::thread flood([&] {
+        std::string burst;
+        for (int i = 0; i < kLines; i++) {
+            burst += ":bob!b@h PRIVMSG #slow :line " + std::to_string(i) + "\r\n";
+            if (burst.size() > 64 * 1024) {
+                server.Send(burst);
+                burst.clear();
+            }
+        }
+        server.Send(burst);
+    });
+    int32 peak = 0;
+    for (int i = 0; i < 40; i++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        peak = std::max(peak, serverWindow->unhandled_lines());
+    }
+    EXPECT_GT(peak, 900) << "the channel window's lines are counted";
+    EXPECT_LT(peak, 1300) << "the reader stopped near its bound";
+    EXPECT_EQ(window->LockWithTimeout(1000000), B_OK) << "the server window answers";
+    window->Unlock();
+    chat->Unlock();
+    flood.join();
+    ASSERT_TRUE(client->WaitUntil(
+        [&] { return client->Printed("#slow", "<bob> line " + std::to_string(kLines - 1) + "\n"); },
+        60000));
+    int expected = 0;
+    for (const Printed& piece : PrintRecord::Get().Pieces()) {
+        if (piece.title.rfind("#slow", 0) != 0 || piece.text.rfind("<bob> line ", 0) != 0)
+            continue;
+        ASSERT_EQ(piece.text, "<bob> line " + std::to_string(expected) + "\n");
+        expected++;
+    }
+    EXPECT_EQ(expected, kLines);
 }
