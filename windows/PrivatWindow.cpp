@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include <AppDefs.h>
 #include <Autolock.h>
 
 #include <IrcCodes.h>
@@ -66,6 +67,10 @@ PrivatWindow::PrivatWindow(ServerWindow* server, const char* nick)
             auto* item = new wndItem{this, {}};
             fit_copy(item->name, sizeof(item->name), m_name);
             m_server->m_privat_list.AddItem(item);
+            // Opened from a channel window while the server window waits
+            // for its windows to close: this one must close too.
+            if (m_server->is_closing())
+                PostMessage(B_QUIT_REQUESTED);
         }
     }
     set_title();

@@ -86,6 +86,9 @@ public:
     // This connection's lines not yet handled, here or in the windows they
     // were forwarded to (0 while disconnected).
     int32 unhandled_lines() const;
+    // Whether the window is closing (waiting for its windows, or gone
+    // further); call with the window locked.
+    bool is_closing() const { return m_closing; }
 
     // The window lists; changed only with this window locked.
     BList m_chat_list;
