@@ -130,7 +130,32 @@ TEST_F(Session, ConnectsListsJoinsAndChats)
         });
     }));
 
-    client->Say(window, "/JOIN #test");
+    // Join from the list's pop-up menu: select the row, a secondary click,
+    // then the menu's first item, "Join to #test".
+    auto* list = dynamic_cast<BListView*>(client->driver->FindView(window, "channel_list"));
+    ASSERT_NE(list, nullptr);
+    BPoint row = client->driver->Locked(window, [&] {
+        for (int32 i = 0; i < list->CountItems(); i++)
+            if (item_text(list->ItemAt(i)).rfind("#test ", 0) == 0) {
+                BRect frame = list->ItemFrame(i);
+                return BPoint(frame.left + 20, (frame.top + frame.bottom) / 2);
+            }
+        return BPoint(-1, -1);
+    });
+    ASSERT_GE(row.x, 0);
+    std::vector<BWindow*> before = client->driver->Windows();
+    client->driver->Click(list, row);
+    client->driver->WaitIdle();
+    client->driver->Click(list, row, B_SECONDARY_MOUSE_BUTTON);
+    BWindow* menu = nullptr;
+    ASSERT_TRUE(client->WaitUntil([&] {
+        for (BWindow* w : client->driver->Windows())
+            if (std::find(before.begin(), before.end(), w) == before.end())
+                menu = w;
+        return menu != nullptr;
+    }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    client->driver->Click(menu, BPoint(20, 6));
     BWindow* chat = client->WindowStarting("#test on 127.0.0.1");
     ASSERT_NE(chat, nullptr);
     ASSERT_TRUE(bob.WaitFor(":alice2!"));
