@@ -57,10 +57,13 @@ struct Fixture {
         server = dynamic_cast<ServerWindow*>(driver->FindWindow("Server"));
         if (server == nullptr)
             abort();
-        BAutolock lock(server);
-        windows[0] = server;
-        windows[1] = new ChatWindow(server, "#a");
-        windows[2] = new PrivatWindow(server, "bob");
+        {
+            // As the server window's own thread would make them.
+            BAutolock lock(server);
+            windows[0] = server;
+            windows[1] = new ChatWindow(server, "#a");
+            windows[2] = new PrivatWindow(server, "bob");
+        }
         driver->WaitIdle();
     }
 };
