@@ -175,6 +175,14 @@ TEST_F(Hostile, LinesOfEveryShapeReachTheirWindows)
     // Why the server closes: shown as status text.
     server.Send("ERROR :Closing link: alice (Flooding)\r\n");
     ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "ERROR :Closing link: alice (Flooding)", 3));
+
+    // Disconnected: the channel window stays; what is typed there is
+    // echoed with the configured nickname and meets "no connection".
+    server.Close();
+    ASSERT_TRUE(client->WaitPrinted("", "stop connection", 5));
+    client->Say(chat, "anyone?");
+    ASSERT_TRUE(client->WaitPrinted("#plain", "<alice> anyone?\n", 4));
+    ASSERT_TRUE(client->WaitPrinted("Server", "no connection\n", 4));
 }
 
 // Typed text longer than a protocol line goes out in pieces that each fit,
