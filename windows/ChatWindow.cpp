@@ -14,6 +14,7 @@
 #include "IRCView.h"
 #include "PrintLog.h"
 #include "PrivatWindow.h"
+#include "ServerLock.h"
 #include "ServerWindow.h"
 #include "TextFit.h"
 #include "wndItem.h"
@@ -58,7 +59,8 @@ bool takes_argument(char letter, bool plus)
 } // namespace
 
 ChatWindow::ChatWindow(ServerWindow* server, const char* name)
-    : BWindow(BRect(30, 30, 380, 200), "", B_DOCUMENT_WINDOW, 0), m_name{}, m_server(server)
+    : BWindow(BRect(30, 30, 380, 200), "", B_DOCUMENT_WINDOW, 0), m_name{}, m_server(server),
+      m_looper(server)
 {
     fit_copy(m_name, sizeof(m_name), name);
     BRect bounds = Bounds();
@@ -90,13 +92,16 @@ ChatWindow::~ChatWindow() {}
 
 std::string ChatWindow::server_nick()
 {
+    ServerLock lock(m_looper);
+    if (!lock.IsLocked())
+        return std::string();
     const char* nick = m_server->get_nick();
     return nick != nullptr ? nick : "";
 }
 
 void ChatWindow::store_frame(bool addWhenMissing)
 {
-    BAutolock lock(m_server);
+    ServerLock lock(m_looper);
     if (!lock.IsLocked())
         return;
     BMessage* settings = m_server->get_prefs();
@@ -277,13 +282,17 @@ void ChatWindow::MessageReceived(BMessage* message)
     case MSG_IRC:
         do_msg(message);
         break;
-    case MSG_ITM:
+    case MSG_ITM: {
         message->what = MSG_IRC;
-        m_server->msg_to_irc(message);
+        ServerLock lock(m_looper);
+        if (lock.IsLocked())
+            m_server->msg_to_irc(message);
         break;
+    }
     case MSG_PRV: {
         const char* name;
-        if (message->FindString("user_name", &name) == B_OK && *name != '\0' &&
+        ServerLock lock(m_looper);
+        if (lock.IsLocked() && message->FindString("user_name", &name) == B_OK && *name != '\0' &&
             strlen(name) < sizeof(wndItem::name))
             new PrivatWindow(m_server, name);
         break;
@@ -300,9 +309,11 @@ void ChatWindow::MessageReceived(BMessage* message)
                        topic != nullptr && topic->Text() != nullptr ? topic->Text() : "");
             BMessage command(MSG_IRC);
             command.AddString("cmd", cmd);
-            m_server->msg_to_irc(&command);
+            ServerLock lock(m_looper);
+            if (lock.IsLocked())
+                m_server->msg_to_irc(&command);
         } else if (target->what == MSG_UMG) {
-            send_typed_text(this, m_server, m_name,
+            send_typed_text(this, m_server, m_looper, m_name,
                             [this](const char* text, int kind) { w_print(text, kind); });
         }
         break;
@@ -318,10 +329,10 @@ void ChatWindow::Quit()
     fit_format(cmd, sizeof(cmd), "/PART %s Pelmor Beta 1", m_name);
     BMessage part(MSG_IRC);
     part.AddString("cmd", cmd);
-    m_server->msg_to_irc(&part);
     {
-        BAutolock lock(m_server);
+        ServerLock lock(m_looper);
         if (lock.IsLocked()) {
+            m_server->msg_to_irc(&part);
             wndItem* item = find_item_by_wnd(&m_server->m_chat_list, this);
             if (item != nullptr) {
                 m_server->m_chat_list.RemoveItem(item);

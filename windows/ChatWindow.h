@@ -39,4 +39,7 @@ private:
 
     char m_name[64];
     ServerWindow* m_server;
+    // The same window as a looper, taken while it was alive: what is
+    // locked (ServerLock) before the server window is used.
+    BLooper* m_looper;
 };

@@ -7,10 +7,11 @@
 
 #include <IrcCodes.h>
 
+#include "ServerLock.h"
 #include "ServerWindow.h"
 #include "TextFit.h"
 
-void send_typed_text(BWindow* window, ServerWindow* server, const char* target,
+void send_typed_text(BWindow* window, ServerWindow* server, BLooper* looper, const char* target,
                      const std::function<void(const char*, int)>& print)
 {
     auto* input = dynamic_cast<BTextControl*>(window->FindView("message"));
@@ -19,6 +20,9 @@ void send_typed_text(BWindow* window, ServerWindow* server, const char* target,
     std::string text = input->Text() != nullptr ? input->Text() : "";
     input->SetText(nullptr);
     if (text.empty())
+        return;
+    ServerLock lock(looper);
+    if (!lock.IsLocked())
         return;
     if (text[0] == '/') {
         BMessage command(MSG_IRC);

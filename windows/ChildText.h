@@ -7,6 +7,7 @@
 #include <string>
 
 class BMessage;
+class BLooper;
 class BWindow;
 class ServerWindow;
 
@@ -19,7 +20,9 @@ enum { CHAT_PIECE_BASE = 420 };
 // (a channel or nickname): a "/" command as typed, other text as one or
 // more "/MSG" commands that each fit a protocol line, every piece echoed as
 // "<nick> piece\n" in print kind 4 through `print`. Clears the input line.
-void send_typed_text(BWindow* window, ServerWindow* server, const char* target,
+// `looper` is the server window as a looper, locked (ServerLock) around
+// each use of it.
+void send_typed_text(BWindow* window, ServerWindow* server, BLooper* looper, const char* target,
                      const std::function<void(const char*, int)>& print);
 
 // The text after the first ':' of `text`, or all of it when there is none.

@@ -10,6 +10,7 @@
 #include "ChildText.h"
 #include "IRCView.h"
 #include "PrintLog.h"
+#include "ServerLock.h"
 #include "ServerWindow.h"
 #include "TextFit.h"
 #include "wndItem.h"
@@ -54,7 +55,8 @@ void PrivatView::FrameResized(float width, float height)
 }
 
 PrivatWindow::PrivatWindow(ServerWindow* server, const char* nick)
-    : BWindow(BRect(30, 30, 380, 200), "", B_DOCUMENT_WINDOW, 0), m_server(server), m_name{}
+    : BWindow(BRect(30, 30, 380, 200), "", B_DOCUMENT_WINDOW, 0), m_server(server),
+      m_looper(server), m_name{}
 {
     BRect view = Bounds();
     view.bottom -= 14;
@@ -62,7 +64,7 @@ PrivatWindow::PrivatWindow(ServerWindow* server, const char* nick)
     // The status bar's strip (the last 14 pixels) stays empty for now.
     fit_copy(m_name, sizeof(m_name), nick);
     {
-        BAutolock lock(m_server);
+        ServerLock lock(m_looper);
         if (lock.IsLocked()) {
             auto* item = new wndItem{this, {}};
             fit_copy(item->name, sizeof(item->name), m_name);
@@ -118,7 +120,7 @@ void PrivatWindow::do_msg(BMessage* message)
         if (newNick.empty() || newNick.size() >= sizeof(m_name))
             return;
         {
-            BAutolock lock(m_server);
+            ServerLock lock(m_looper);
             if (lock.IsLocked()) {
                 if (wndItem* item = find_item_by_wnd(&m_server->m_privat_list, this))
                     fit_copy(item->name, sizeof(item->name), newNick.c_str());
@@ -141,7 +143,7 @@ void PrivatWindow::MessageReceived(BMessage* message)
         BMessage* target = nullptr;
         if (message->FindPointer("target", reinterpret_cast<void**>(&target)) == B_OK &&
             target != nullptr && target->what == MSG_UMG)
-            send_typed_text(this, m_server, m_name,
+            send_typed_text(this, m_server, m_looper, m_name,
                             [this](const char* text, int kind) { w_print(text, kind); });
         break;
     }
@@ -152,7 +154,7 @@ void PrivatWindow::MessageReceived(BMessage* message)
 void PrivatWindow::Quit()
 {
     {
-        BAutolock lock(m_server);
+        ServerLock lock(m_looper);
         if (lock.IsLocked()) {
             if (wndItem* item = find_item_by_wnd(&m_server->m_privat_list, this)) {
                 m_server->m_privat_list.RemoveItem(item);

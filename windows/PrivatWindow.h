@@ -39,5 +39,7 @@ private:
     void set_title();
 
     ServerWindow* m_server;
+    // The same window as a looper, for ServerLock.
+    BLooper* m_looper;
     char m_name[64];
 };

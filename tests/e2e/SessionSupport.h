@@ -226,10 +226,12 @@ public:
     }
     ~Client()
     {
-        driver.reset();
+        // The traffic looper goes first: the quitting application would
+        // take it down with its own loopers.
         g_debug.Clear(fTraffic);
         if (fTraffic->Lock())
             fTraffic->Quit();
+        driver.reset();
         set_print_recorder(nullptr);
     }
 
