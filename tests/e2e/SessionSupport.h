@@ -221,6 +221,7 @@ public:
         }
         set_print_recorder(&PrintRecord::Record);
         fTraffic = new TrafficLooper;
+        fTrafficLooper = fTraffic;
         g_debug.Set(fTraffic);
         driver = std::make_unique<TestDriver>([] { return new IRCApp(); });
     }
@@ -229,7 +230,8 @@ public:
         // The traffic looper goes first: the quitting application would
         // take it down with its own loopers.
         g_debug.Clear(fTraffic);
-        if (fTraffic->Lock())
+        // Through the looper list: File > Exit may have taken it already.
+        if (BLooper::_LockLooper(fTrafficLooper, B_INFINITE_TIMEOUT) == B_OK)
             fTraffic->Quit();
         driver.reset();
         set_print_recorder(nullptr);
@@ -312,4 +314,5 @@ public:
 
 private:
     TrafficLooper* fTraffic;
+    BLooper* fTrafficLooper;
 };

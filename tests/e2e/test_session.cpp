@@ -2,6 +2,7 @@
 
 #include "SessionSupport.h"
 
+#include <DisplayServer.h>
 #include <ListItem.h>
 #include <ListView.h>
 #include <Menu.h>
@@ -147,14 +148,21 @@ TEST_F(Session, ConnectsListsJoinsAndChats)
     client->driver->Click(list, row);
     client->driver->WaitIdle();
     client->driver->Click(list, row, B_SECONDARY_MOUSE_BUTTON);
+    // The menu's window: new, shown and drawn. The server window waits in
+    // the menu meanwhile, so not every loop can be waited for.
     BWindow* menu = nullptr;
     ASSERT_TRUE(client->WaitUntil([&] {
-        for (BWindow* w : client->driver->Windows())
-            if (std::find(before.begin(), before.end(), w) == before.end())
+        for (BWindow* w : client->driver->Windows()) {
+            if (std::find(before.begin(), before.end(), w) != before.end() ||
+                BLooper::_LockLooper(w, 20000) != B_OK)
+                continue;
+            int32 id = w->_ServerId();
+            w->Unlock();
+            if (BPrivate::DisplayServer::Get()->IsVisible(id))
                 menu = w;
-        return menu != nullptr;
+        }
+        return menu != nullptr && BPrivate::DisplayServer::Get()->IsIdle();
     }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     client->driver->Click(menu, BPoint(20, 6));
     BWindow* chat = client->WindowStarting("#test on 127.0.0.1");
     ASSERT_NE(chat, nullptr);
