@@ -283,13 +283,23 @@ public:
         driver->Key(B_ENTER);
         driver->WaitIdle();
     }
+    // A window's title, read under its lock (through the looper list: the
+    // window may be gone); "" when it is gone or busy in a menu.
+    static std::string TitleOf(BWindow* window)
+    {
+        if (BLooper::_LockLooper(window, 1000000) != B_OK)
+            return std::string();
+        std::string title = window->Title();
+        window->Unlock();
+        return title;
+    }
     BWindow* WindowStarting(const std::string& title, int timeoutMs = 10000)
     {
         BWindow* found = nullptr;
         WaitUntil(
             [&] {
                 for (BWindow* w : driver->Windows())
-                    if (std::string(w->Title()).rfind(title, 0) == 0) {
+                    if (TitleOf(w).rfind(title, 0) == 0) {
                         found = w;
                         return true;
                     }

@@ -266,7 +266,7 @@ TEST_F(Hostile, FloodsStayBoundedAndWindowsAnswer)
     ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "hi 199", 0)) << "past the private window bound";
     int privates = 0;
     for (BWindow* w : client->driver->Windows())
-        privates += std::string(w->Title()).rfind("Private with", 0) == 0;
+        privates += Client::TitleOf(w).rfind("Private with", 0) == 0;
     EXPECT_EQ(privates, int(MAX_PRIVATE_WINDOWS));
     EXPECT_TRUE(Responsive(window));
     EXPECT_TRUE(Responsive(chat));
@@ -281,7 +281,7 @@ TEST_F(Hostile, FloodsStayBoundedAndWindowsAnswer)
     server.Close();
     ASSERT_TRUE(client->WaitPrinted("", "stop connection", 5));
     EXPECT_TRUE(Responsive(window));
-    EXPECT_EQ(std::string(window->Title()), "Server");
+    EXPECT_EQ(Client::TitleOf(window), "Server");
 }
 
 // A channel window that handles nothing (its loop held) while its server

@@ -117,7 +117,7 @@ TEST_F(Session, ConnectsListsJoinsAndChats)
     ASSERT_TRUE(client->WaitSent("NICK alice2"));
     ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "Welcome to the Pelmor test server", 0));
     EXPECT_TRUE(client->Printed("127.0.0.1", "starting connection", 5));
-    EXPECT_EQ(std::string(window->Title()), "127.0.0.1:" + server.Port());
+    EXPECT_EQ(Client::TitleOf(window), "127.0.0.1:" + server.Port());
 
     // /LIST fills the channel list.
     client->Say(window, "/list");
@@ -226,7 +226,7 @@ TEST_F(Session, ConnectsListsJoinsAndChats)
     client->driver->Click(client->driver->FindView(window, "Connect"));
     ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "stop connection", 5));
     ASSERT_TRUE(client->WaitSent("QUIT"));
-    EXPECT_EQ(std::string(window->Title()), "Server");
+    EXPECT_EQ(Client::TitleOf(window), "Server");
     client->driver->Click(client->driver->FindView(window, "Connect"));
     ASSERT_TRUE(client->WaitUntil([&] {
         int welcomes = 0;
@@ -260,7 +260,7 @@ TEST_F(Session, PrivateChatsAndClosingTheServerWindow)
 
     bob.Send("NICK bobby");
     ASSERT_TRUE(
-        client->WaitUntil([&] { return std::string(privat->Title()) == "Private with <bobby>"; }));
+        client->WaitUntil([&] { return Client::TitleOf(privat) == "Private with <bobby>"; }));
     bob.Send("PRIVMSG alice :still me");
     ASSERT_TRUE(client->WaitPrinted("Private with <bobby>", "<bobby> still me\n", 0));
     client->Say(privat, "hello there");
@@ -269,13 +269,13 @@ TEST_F(Session, PrivateChatsAndClosingTheServerWindow)
     // One window per partner.
     int windows = 0;
     for (BWindow* w : client->driver->Windows())
-        windows += std::string(w->Title()).rfind("Private with", 0) == 0;
+        windows += Client::TitleOf(w).rfind("Private with", 0) == 0;
     EXPECT_EQ(windows, 1);
 
     client->driver->Close(window);
     ASSERT_TRUE(client->WaitUntil([&] {
         for (BWindow* w : client->driver->Windows()) {
-            std::string title = w->Title();
+            std::string title = Client::TitleOf(w);
             if (title != "Pelmor")
                 return false;
         }
