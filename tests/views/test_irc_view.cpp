@@ -258,6 +258,7 @@ TEST_F(IRCViewTest, EnterPostsNtrAndTheArrowsBrowseTheHistory)
     driver->Locked(window, [&] { input->SetText(""); });
     driver->Type("/join #pelmor");
     driver->Key(B_ENTER);
+    ASSERT_TRUE(driver->WaitIdle()); // typing is delivered before the line is cleared
     driver->Locked(window, [&] { input->SetText(""); });
     driver->Key(B_ENTER); // an empty line is sent and remembered too
     ASSERT_TRUE(driver->WaitIdle());
