@@ -342,7 +342,9 @@ void ChatView::MessageReceived(BMessage* message)
             menu->SetTargetForItems(Window());
 
             BPoint where = list->ConvertToScreen(frame.LeftBottom());
-            menu->Go(where, true, true, false);
+            // The release of the click that opened the menu, if it comes
+            // after the menu, keeps it open.
+            menu->Go(where, true, true, list->ConvertToScreen(list->Bounds()), false);
             delete menu;
         }
     }

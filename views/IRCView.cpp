@@ -168,18 +168,14 @@ void IRCView::w_print(const char* text, int kind)
         view->Delete(0, over);
     }
 
-    // The view takes what fits; only that is coloured.
-    const int32 start = view->TextLength();
-    view->Insert(start, text, length, nullptr);
-    const int32 end = view->TextLength();
-    if (end > start) {
-        text_run_array runs;
-        runs.count = 1;
-        runs.runs[0].offset = 0;
-        runs.runs[0].font = *be_plain_font;
-        runs.runs[0].color = irc_color[kind].color;
-        view->SetRunArray(start, end, &runs);
-    }
+    // Inserted with its colour in one edit, so the line is laid out once;
+    // the view takes what fits and the run covers only that.
+    text_run_array runs;
+    runs.count = 1;
+    runs.runs[0].offset = 0;
+    runs.runs[0].font = *be_plain_font;
+    runs.runs[0].color = irc_color[kind].color;
+    view->Insert(view->TextLength(), text, length, &runs);
 
     if (bar == nullptr || value == max) {
         view->ScrollToOffset(view->TextLength());

@@ -264,6 +264,8 @@ void ServerView::MessageReceived(BMessage* message)
 
     list->ConvertToScreen(&where);
     menu->SetTargetForItems(Window());
-    menu->Go(where, true, true, false);
+    // The release of the click that opened the menu, if it comes after the
+    // menu, keeps it open.
+    menu->Go(where, true, true, list->ConvertToScreen(list->Bounds()), false);
     delete menu;
 }

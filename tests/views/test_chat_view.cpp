@@ -266,10 +266,17 @@ TEST_F(ChatViewTest, TheUserMenuDeliversCommandsForTheSelectedRow)
     // Read now: the window waits in the menu later, holding its lock.
     BPoint rowCorner =
         driver->Locked(window, [&] { return list->ConvertToScreen(row.LeftBottom()); });
-    driver->Click(list, BPoint(30, (row.top + row.bottom) / 2), B_SECONDARY_MOUSE_BUTTON);
+    // The menu opens while the button is still held; the release that
+    // ends the click leaves it open.
+    BPoint press = driver->Locked(
+        window, [&] { return list->_ToWindow(BPoint(30, (row.top + row.bottom) / 2)); });
+    driver->MouseDown(window, press, B_SECONDARY_MOUSE_BUTTON);
     BWindow* menu = nullptr;
     ASSERT_TRUE(wait_until([&] { return (menu = ShownMenu("user_menu")) != nullptr; }));
+    driver->MouseUp(window, press);
+    snooze(100000);
     ASSERT_TRUE(wait_until([&] { return BPrivate::DisplayServer::Get()->IsIdle(); }));
+    ASSERT_EQ(ShownMenu("user_menu"), menu);
     // The menu opens under the selected row.
     BRect menuFrame = driver->Locked(menu, [&] { return menu->Frame(); });
     EXPECT_EQ(menuFrame.LeftTop(), rowCorner);

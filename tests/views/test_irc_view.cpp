@@ -4,6 +4,7 @@
 #include "ViewTestSupport.h"
 
 #include <AppDefs.h>
+#include <DisplayServer.h>
 #include <IRCView.h>
 #include <IrcCodes.h>
 #include <ScrollBar.h>
@@ -257,6 +258,7 @@ TEST_F(IRCViewTest, EnterPostsNtrAndTheArrowsBrowseTheHistory)
     driver->Locked(window, [&] { input->SetText(""); });
     driver->Type("/join #pelmor");
     driver->Key(B_ENTER);
+    ASSERT_TRUE(driver->WaitIdle()); // typing is delivered before the line is cleared
     driver->Locked(window, [&] { input->SetText(""); });
     driver->Key(B_ENTER); // an empty line is sent and remembered too
     ASSERT_TRUE(driver->WaitIdle());
@@ -326,6 +328,14 @@ TEST_F(IRCViewTest, KeysInTheOutputGoToTheInputLine)
         EXPECT_EQ(start, 6);
         EXPECT_EQ(end, 6);
     });
+
+    // Command keys stay with the output (copying from it types nothing).
+    driver->Locked(window, [&] { text->MakeFocus(true); });
+    driver->Key('a', B_COMMAND_KEY);
+    driver->Key('c', B_COMMAND_KEY);
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(Input(), "hi x\xc3\xa9");
+    EXPECT_EQ(BPrivate::DisplayServer::Get()->ClipboardText(), Output());
 
     // Enter in the output sends the input line, without history.
     driver->Locked(window, [&] { text->MakeFocus(true); });
