@@ -78,6 +78,19 @@ protected:
         });
     }
     static std::string item_text(BListItem* item);
+    // The labels of the main window's Window menu, in order.
+    std::vector<std::string> WindowMenu()
+    {
+        return client->driver->Locked(main, [&] {
+            std::vector<std::string> labels;
+            auto* bar = dynamic_cast<BMenuBar*>(client->driver->FindView(main, "MenuBar"));
+            BMenu* menu = bar != nullptr ? bar->SubmenuAt(1) : nullptr;
+            for (int32 i = 0; menu != nullptr && i < menu->CountItems(); i++)
+                labels.push_back(menu->ItemAt(i)->Label() != nullptr ? menu->ItemAt(i)->Label()
+                                                                     : "");
+            return labels;
+        });
+    }
 
     Ngircd server;
     TestDir config;
@@ -118,6 +131,10 @@ TEST_F(Session, ConnectsListsJoinsAndChats)
     ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "Welcome to the Pelmor test server", 0));
     EXPECT_TRUE(client->Printed("127.0.0.1", "starting connection", 5));
     EXPECT_EQ(Client::TitleOf(window), "127.0.0.1:" + server.Port());
+    // The Window menu's entry follows, changed in the main window's thread.
+    ASSERT_TRUE(client->WaitUntil([&] {
+        return !WindowMenu().empty() && WindowMenu().back() == "127.0.0.1:" + server.Port();
+    }));
 
     // /LIST fills the channel list.
     client->Say(window, "/list");
@@ -227,6 +244,7 @@ TEST_F(Session, ConnectsListsJoinsAndChats)
     ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "stop connection", 5));
     ASSERT_TRUE(client->WaitSent("QUIT"));
     EXPECT_EQ(Client::TitleOf(window), "Server");
+    ASSERT_TRUE(client->WaitUntil([&] { return WindowMenu().back() == "Server"; }));
     client->driver->Click(client->driver->FindView(window, "Connect"));
     ASSERT_TRUE(client->WaitUntil([&] {
         int welcomes = 0;
@@ -282,6 +300,8 @@ TEST_F(Session, PrivateChatsAndClosingTheServerWindow)
         return true;
     })) << "the server window and its windows are closed";
     EXPECT_TRUE(client->Sent("PART #room :Pelmor Beta 1")) << "the channel was left first";
+    EXPECT_TRUE(client->WaitUntil([&] { return WindowMenu().size() == 2; }))
+        << "only Debug and the separator are left";
     EXPECT_TRUE(client->Sent("QUIT"));
 }
 
