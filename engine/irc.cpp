@@ -193,6 +193,15 @@ const char* irc::cur_nick(size_t* length) const
     return seen.nick;
 }
 
+void irc::set_cur_nick(const char* nick, size_t length)
+{
+    char copy[sizeof(m_cur_nick) + 4];
+    length = std::min(length, sizeof(copy) - 1);
+    memcpy(copy, nick, length);
+    copy[length] = '\0';
+    set_cur_nick(copy);
+}
+
 void irc::set_cur_nick(const char* nick)
 {
     std::lock_guard<std::mutex> lock(m_nick_lock);
@@ -296,8 +305,12 @@ int32 irc::net_irc_thread()
                 bool plain;
                 if (!read_line(line, &text, &length, &plain))
                     break;
+                const bool prefixed = length > 0 && text[0] == ':';
                 post_srv(text, length, plain);
-                server_spec(text);
+                // A line without a sender is dropped by the parser; but the
+                // user must learn why a server closes the link (ERROR).
+                if (!server_spec(text) && !prefixed && length > 0)
+                    post_info(text, false);
             }
         }
     }
@@ -309,6 +322,8 @@ int32 irc::net_irc_thread()
     post_info("exit thread\n", true);
     BMessage end(MSG_CON);
     end.AddBool("no_continue", true);
+    // Which engine ended: its window may have started another meanwhile.
+    end.AddPointer("engine", this);
     post(&end, true);
     std::lock_guard<std::mutex> lock(m_done_lock);
     m_thread_done = true;

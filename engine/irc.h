@@ -88,6 +88,8 @@ public:
     bool start();
 
     const char* get_server_name() const { return m_server; }
+    // Whether the server has welcomed the client (001) on this connection.
+    bool is_registered() const { return m_registered.load(); }
     // The current nickname, copied for the calling thread so that a change
     // in another thread cannot tear it; valid until this thread's next call.
     const char* get_cur_nick() const;
@@ -140,6 +142,10 @@ public:
     // For tests: the engine's messages not yet handled by their loopers,
     // and the bytes queued but not yet taken by the socket.
     int32 unhandled_messages() const;
+    // The count of this engine's messages not yet handled. A window that
+    // forwards them to other windows posts the copies counted in it too,
+    // so the reader waits for the slowest of them.
+    const std::shared_ptr<BPrivate::Backlog>& backlog() const { return m_backlog; }
     size_t unsent_bytes() const;
 
     irc(const irc&) = delete;
@@ -183,6 +189,12 @@ private:
     bool fill_buffer();
     int16 current_encoding() const;
     void set_cur_nick(const char* nick);
+    // set_cur_nick from a run of `length` bytes that is not NUL-ended.
+    void set_cur_nick(const char* nick, size_t length);
+    // Follows the server: 001 names the client, a NICK line of the client
+    // renames it (network thread, before the line is posted).
+    void follow_nick(const char* prefix, size_t prefixLength, const char* command,
+                     size_t commandLength, const char* params, size_t paramsLength);
     bool ctcp_allowed(const char* nick);
     void wake();
 
@@ -203,6 +215,10 @@ private:
     // Moves with every change of m_cur_nick; with m_id it tells a thread
     // whether its copy of the nickname is still good.
     std::atomic<uint32> m_nick_changes{0};
+    // Set by the network thread on the server's welcome (001): from then
+    // on the current nickname is what the server says it is, not what was
+    // last asked for.
+    std::atomic<bool> m_registered{false};
     std::atomic<bool> m_quit;
     // Set while the destructor waits: the reader no longer pauses.
     std::atomic<bool> m_closing;

@@ -69,8 +69,9 @@ bool irc::prepare_cmd(const char* text, char* out)
         size_t length = strlen(nick);
         while (length > 0 && nick[length - 1] == ' ')
             nick[--length] = '\0';
-        // Blanks alone name nobody: the nickname stays what it was.
-        if (length > 0)
+        // Blanks alone name nobody: the nickname stays what it was. Once
+        // registered, the server decides: a refused NICK changes nothing.
+        if (length > 0 && !m_registered.load())
             set_cur_nick(nick);
         return true;
     }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 #include "ByteScan.h"
 #include "DebugTarget.h"
@@ -116,6 +117,7 @@ bool irc::server_msg(char* line, size_t length, BMessage* message, bool plain)
     size_t prefixLength = size_t(command - 1 - prefix);
     size_t commandLength = size_t(params - 1 - command);
     size_t paramsLength = size_t(line + length - params);
+    follow_nick(prefix, prefixLength, command, commandLength, params, paramsLength);
 
     if (starts_with(command, commandLength, "NOTICE") ||
         starts_with(command, commandLength, "PRIVMSG")) {
@@ -145,6 +147,44 @@ bool irc::server_msg(char* line, size_t length, BMessage* message, bool plain)
     }
     message->AddData("from", B_STRING_TYPE, prefix, ssize_t(prefixLength + 1), false);
     return true;
+}
+
+void irc::follow_nick(const char* prefix, size_t prefixLength, const char* command,
+                      size_t commandLength, const char* params, size_t paramsLength)
+{
+    // The nickname a line names: up to the first blank or line end, less a
+    // leading ':'.
+    auto word = [](const char* text, size_t textLength, size_t* wordLength) {
+        if (textLength > 0 && text[0] == ':') {
+            text++;
+            textLength--;
+        }
+        size_t n = 0;
+        while (n < textLength && text[n] != ' ' && text[n] != '\r' && text[n] != '\n')
+            n++;
+        *wordLength = n;
+        return text;
+    };
+    if (commandLength == 3 && memcmp(command, "001", 3) == 0) {
+        size_t nickLength;
+        const char* nick = word(params, paramsLength, &nickLength);
+        if (nickLength > 0)
+            set_cur_nick(nick, nickLength);
+        m_registered = true;
+        return;
+    }
+    if (commandLength != 4 || memcmp(command, "NICK", 4) != 0)
+        return;
+    const char* bang = byte_scan::find(prefix, prefix + prefixLength, '!');
+    size_t senderLength = bang != nullptr ? size_t(bang - prefix) : prefixLength;
+    size_t nickLength;
+    const char* current = cur_nick(&nickLength);
+    if (senderLength != nickLength || strncasecmp(prefix, current, nickLength) != 0)
+        return;
+    size_t newLength;
+    const char* newNick = word(params, paramsLength, &newLength);
+    if (newLength > 0)
+        set_cur_nick(newNick, newLength);
 }
 
 bool irc::server_spec(const char* line)

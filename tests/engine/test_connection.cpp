@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <AppPrefs.h>
 #include <DebugTarget.h>
 #include <Prefs.h>
@@ -366,6 +368,26 @@ TEST_F(Connection, TheServerClosingMidLineEndsTheConnection)
     EXPECT_TRUE(noContinue);
     // Writing now fails cleanly.
     EXPECT_FALSE(engine->writeln("PRIVMSG #c :late\n"));
+    Remember();
+}
+
+// The parser drops lines without a sender; the server's reason for closing
+// the link is one of them, and the user must see it.
+TEST_F(Connection, LinesWithoutASenderAreShownAsStatusText)
+{
+    Connect("bob");
+    server.Send("PING :x\r\nNOTICE AUTH :*** Looking up\r\nERROR :Closing link: bob (Bye)\r\n");
+    ASSERT_EQ(server.ReadLine(), "PONG :x\n");
+    server.Close();
+    ASSERT_TRUE(owner->WaitForCode(MSG_CON));
+    std::vector<std::string> infos = owner->Infos();
+    auto at = std::find(infos.begin(), infos.end(), "ERROR :Closing link: bob (Bye)\n");
+    EXPECT_NE(at, infos.end());
+    EXPECT_NE(std::find(infos.begin(), at, "NOTICE AUTH :*** Looking up\n"), at) << "in order";
+    for (const std::string& info : infos)
+        EXPECT_EQ(info.find("PING"), std::string::npos) << "PING is answered, not shown";
+    for (const std::string& line : owner->Lines())
+        EXPECT_EQ(line.find("ERROR"), std::string::npos) << "not a classified line: " << line;
     Remember();
 }
 

@@ -112,10 +112,11 @@ TEST_F(Parse, BeforeTheFirstNickEveryNonChatLineHasACode)
 
 TEST_F(Parse, ANewNicknameOfAnotherLengthTakesEffectOnTheNextLine)
 {
+    // Before the welcome the nickname is the one last asked for.
     SetNick("bob");
-    EXPECT_EQ(parse(*engine, ":s 001 bobby :hi\n").code, 1) << "the nickname starts the line";
+    EXPECT_EQ(parse(*engine, ":s 020 bobby :hi\n").code, 20) << "the nickname starts the line";
     SetNick("bobby2");
-    EXPECT_EQ(parse(*engine, ":s 001 bobby :hi\n").code, -1);
+    EXPECT_EQ(parse(*engine, ":s 020 bobby :hi\n").code, -1);
     EXPECT_EQ(parse(*engine, ":s 002 bobby2 :hi\n").code, 2);
     SetNick("b");
     EXPECT_EQ(parse(*engine, ":s 003 b\n").code, 3);
@@ -231,4 +232,33 @@ TEST_F(Parse, EveryLineReachesTheDebugWindow)
     EXPECT_FALSE(g_debug.IsSet());
     engine->msg_from_srv("PING :again\n");
     debug->Stop();
+}
+
+// The nickname follows the server once it has welcomed the client: a /NICK
+// the server refuses must not change it (private messages to the real name
+// would no longer be recognised), a NICK line of the client does.
+TEST_F(Parse, AfterTheWelcomeTheNicknameIsWhatTheServerSays)
+{
+    SetNick("bob");
+    EXPECT_FALSE(engine->is_registered());
+    // The server cut the name it was asked for: 001 names the real one.
+    Parsed welcome = parse(*engine, ":irc.test 001 bo :Welcome bo\n");
+    EXPECT_TRUE(engine->is_registered());
+    EXPECT_STREQ(engine->get_cur_nick(), "bo");
+    EXPECT_EQ(welcome.code, 1) << "001 to the new name is addressed to the client";
+
+    SetNick("carol");
+    EXPECT_STREQ(engine->get_cur_nick(), "bo") << "asked for, not granted";
+    parse(*engine, ":irc.test 433 bo carol :Nickname already in use\n");
+    EXPECT_STREQ(engine->get_cur_nick(), "bo");
+
+    // Someone else's change is not ours; ours is, by any letter case.
+    parse(*engine, ":ann!a@h NICK :anne\n");
+    EXPECT_STREQ(engine->get_cur_nick(), "bo");
+    parse(*engine, ":BO!b@h NICK :dave\n");
+    EXPECT_STREQ(engine->get_cur_nick(), "dave");
+    // Servers that send the new name without ':'.
+    parse(*engine, ":dave!b@h NICK erin\n");
+    EXPECT_STREQ(engine->get_cur_nick(), "erin");
+    EXPECT_EQ(parse(*engine, ":irc.test 251 erin :There are 2 users\n").code, 251);
 }

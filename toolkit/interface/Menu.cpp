@@ -77,7 +77,7 @@ void BMenu::InitData(menu_layout layout)
     SetLowColor(kPanelColor);
 }
 
-BMenu::~BMenu()
+void BMenu::LeaveMenuWindow()
 {
     MenuWindow* window;
     {
@@ -100,6 +100,11 @@ BMenu::~BMenu()
         }
         window->Unlock();
     }
+}
+
+BMenu::~BMenu()
+{
+    LeaveMenuWindow();
     std::vector<BMenuItem*> items;
     {
         Guard guard(menu_lock());

@@ -133,6 +133,11 @@ private:
     friend class BPrivate::MenuClickFilter;
 
     void InitData(menu_layout layout);
+    // Ends tracking that involves this menu and takes it out of its menu
+    // window, under that window's lock, so that the window no longer draws
+    // it. The most derived destructor calls it first: the window's thread
+    // must not call into an object that is being taken apart.
+    void LeaveMenuWindow();
     void UpdateSuperitemLabel();
     void ItemMarked(BMenuItem* item);
     void MoveHighlight(int32 direction);

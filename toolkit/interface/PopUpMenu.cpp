@@ -28,7 +28,10 @@ BPopUpMenu::BPopUpMenu(const char* name, bool radioMode, bool autoRename, menu_l
         SetLabelFromMarked(true);
 }
 
-BPopUpMenu::~BPopUpMenu() {}
+BPopUpMenu::~BPopUpMenu()
+{
+    LeaveMenuWindow();
+}
 
 BMenuItem* BPopUpMenu::Go(BPoint screenWhere, bool deliversMessage, bool openAnyway,
                           bool asynchronous)

@@ -251,8 +251,11 @@ void BView::_Attach(BWindow* window)
                                       : static_cast<BHandler*>(window));
     window->_ViewAttached(this);
     AttachedToWindow();
-    for (BView* child : std::vector<BView*>(fChildren))
-        child->_Attach(window);
+    // A child that AttachedToWindow added is in the window already.
+    for (BView* child : std::vector<BView*>(fChildren)) {
+        if (child->fWindow == nullptr)
+            child->_Attach(window);
+    }
     AllAttached();
 }
 

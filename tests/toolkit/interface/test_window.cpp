@@ -615,3 +615,33 @@ TEST_F(Windows, UnderABacklogAWindowDrawsEachFrameAndTakesKeysAtOnce)
     EXPECT_LE(frames, int(elapsed / 16667) + 2);
     EXPECT_GE(frames, 2);
 }
+
+// A view that adds a child while it is being attached (as views that build
+// part of themselves only in a window do): the child is attached once.
+TEST_F(Windows, AChildAddedWhileAttachingIsAttachedOnce)
+{
+    struct Adder : RecordingView {
+        Adder() : RecordingView(BRect(0, 0, 99, 99), "adder") {}
+        void AttachedToWindow() override
+        {
+            RecordingView::AttachedToWindow();
+            if (late->Parent() == nullptr)
+                AddChild(late);
+        }
+        RecordingView* late = new RecordingView(BRect(0, 0, 9, 9), "late");
+    };
+    std::vector<std::string> journal;
+    auto* window = new BWindow(BRect(10, 10, 209, 109), "Late", B_TITLED_WINDOW, 0);
+    auto* adder = new Adder;
+    adder->journal = &journal;
+    adder->late->journal = &journal;
+    window->AddChild(adder);
+    EXPECT_EQ(journal, (std::vector<std::string>{"adder attached", "late attached",
+                                                 "late all attached", "adder all attached"}));
+    window->Show();
+    ASSERT_TRUE(driver->WaitIdle());
+    journal.clear();
+    window->Lock();
+    window->Quit();
+    EXPECT_EQ(journal, (std::vector<std::string>{"adder detached", "late detached"}));
+}

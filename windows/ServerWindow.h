@@ -1,0 +1,117 @@
+#pragma once
+
+// The window of one server connection: owns the engine while connected,
+// routes every classified server line to its own output, its channel list,
+// or the channel and private windows it keeps, and is the one gate through
+// which commands reach the engine (msg_to_irc).
+//
+// Threads. Channel and private windows call get_nick, get_server_text,
+// get_prefs and msg_to_irc from their own threads; each of these locks
+// this window, which may be locked by them (never the other way round).
+// Their window lists are changed only under this window's lock. Lines are
+// forwarded to them counted in the engine's backlog, so a slow channel
+// window pauses this server's reader like a slow server window would.
+//
+// Lifetime. Closing waits until every channel and private window has said
+// (MSG_CHILD_DONE) that it has finished with this window; an application
+// quit, which closes every window directly, is met by the children
+// locking this window through the looper list, which fails once it is gone.
+
+#include <memory>
+#include <string>
+
+#include <List.h>
+#include <Messenger.h>
+#include <Window.h>
+
+#include "DirtyWnd.h"
+#include "wndItem.h"
+
+class irc;
+class BMenuItem;
+namespace BPrivate
+{
+class Backlog;
+}
+
+enum : uint32 {
+    // A channel or private window is done with its server window.
+    MSG_CHILD_DONE = 'cdon',
+    // To the main view: relabel ("label") or remove a Window-menu item
+    // ("item"), in the main window's thread.
+    MSG_MENU_LABEL = 'mlbl',
+    MSG_MENU_REMOVE = 'mrmv',
+};
+
+// Attempts at a nickname before the user is asked to pick one: the two
+// configured names in turn, then the first with one and two "_".
+enum { NICK_ALTERNATIONS = 4, NICK_ATTEMPTS = 6 };
+// Private windows a server opens by itself at most; messages from further
+// new partners are shown in the server window.
+enum { MAX_PRIVATE_WINDOWS = 64 };
+
+class ServerWindow : public BWindow, public DirtyWnd
+{
+public:
+    ServerWindow();
+    ~ServerWindow() override;
+
+    void MessageReceived(BMessage* message) override;
+    bool QuitRequested() override;
+    void Quit() override;
+    void WindowActivated(bool active) override;
+
+    // From the main window's thread, right after construction: the item
+    // and where to send its changes.
+    void AddMenuItem(BMenuItem* item, const BMessenger& menuOwner = BMessenger());
+
+    // The server host while connected, else null. The text lives as long
+    // as the window; copy it under the window's lock.
+    const char* get_server();
+    // The current nickname (a copy for the calling thread) or null.
+    const char* get_nick();
+    // The nickname echoes show: the current one, or the configured one
+    // while disconnected.
+    std::string echo_nick();
+    BMessage* get_prefs() { return m_srv_msg; }
+
+    void w_print(const char* text, int kind);
+    void connect();
+    void msg_to_irc(BMessage* msg);
+    void do_msg(BMessage* message);
+    BWindow* find_chat(const char* text);
+    BWindow* find_privat(const char* nick);
+    bool to_all_chats(BMessage* message);
+
+    // This connection's lines not yet handled, here or in the windows they
+    // were forwarded to (0 while disconnected).
+    int32 unhandled_lines() const;
+    // Whether the window is closing (waiting for its windows, or gone
+    // further); call with the window locked.
+    bool is_closing() const { return m_closing; }
+
+    // The window lists; changed only with this window locked.
+    BList m_chat_list;
+    BList m_privat_list;
+
+private:
+    void post_to(BWindow* window, BMessage* message);
+    void answer_nick_in_use();
+    void shutdown();
+    void store_server_settings();
+    void set_menu_label(const char* label);
+    void close_children();
+    std::string current_nick();
+
+    BMenuItem* m_menu_item;
+    BMessenger m_menu_owner;
+    BMessage* m_prefs;
+    irc* m_irc;
+    BMessage* m_srv_msg;
+
+    std::shared_ptr<BPrivate::Backlog> m_backlog;
+    char m_server[512];
+    int32 m_nick_tries;
+    bool m_closing;
+    bool m_shut_down;
+};

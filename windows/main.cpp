@@ -1,0 +1,9 @@
+#include "IRCApp.h"
+
+int main()
+{
+    IRCApp* app = new IRCApp();
+    app->Run();
+    delete app;
+    return 1;
+}
