@@ -62,12 +62,12 @@ void set_default(int number)
     sigaction(number, &action, nullptr);
 }
 
-void watch(Watch* watch, BMessenger target)
+void watch(Watch* state, BMessenger target)
 {
     bool asked = false;
     for (;;) {
         char byte;
-        ssize_t got = read(watch->readEnd, &byte, 1);
+        ssize_t got = read(state->readEnd, &byte, 1);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0 || byte == kStop)
@@ -77,7 +77,7 @@ void watch(Watch* watch, BMessenger target)
             // Before the request: whatever comes after it meets the
             // default action.
             for (int i = 0; i < kQuitSignalCount; i++) {
-                if (watch->caught[i])
+                if (state->caught[i])
                     set_default(kQuitSignals[i]);
             }
             target.SendMessage(B_QUIT_REQUESTED);
