@@ -146,7 +146,8 @@ int main(int argc, char** argv)
     UseOnly(server);
     Display* display = XOpenDisplay(nullptr);
     int eventBase, errorBase, major, minor;
-    if (display == nullptr || !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+    if (display == nullptr ||
+        !XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
         fprintf(stderr, "bench_desktop: no X server with XTest\n");
         return 1;
     }
@@ -230,8 +231,7 @@ int main(int argc, char** argv)
 
     double median = Percentile(latencies, 0.5), floorMedian = Percentile(floor, 0.5);
     printf("key to screen, %zu keys (%d lost): median %.2f ms, 90%% %.2f ms, max %.2f ms\n",
-           latencies.size(), lost, median, Percentile(latencies, 0.9),
-           Percentile(latencies, 1.0));
+           latencies.size(), lost, median, Percentile(latencies, 0.9), Percentile(latencies, 1.0));
     printf("baseline (own X drawing seen by the same reads): median %.2f ms; ratio %.1fx\n",
            floorMedian, floorMedian > 0 ? median / floorMedian : 0.0);
     printf("CPU of the demo: %.2f %% of a core while the caret blinks, %.2f %% idle\n", blinking,

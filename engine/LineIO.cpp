@@ -74,8 +74,7 @@ bool LineSplitter::Next(char** data, char* end)
         // is taken where it lies.
         const char* limit = p + std::min(size_t(end - p), size_t(LINE_MAX_RAW));
         bool special;
-        const char* hit =
-            byte_scan::find_any_noting_special(p, limit, '\n', '\0', '\r', &special);
+        const char* hit = byte_scan::find_any_noting_special(p, limit, '\n', '\0', '\r', &special);
         char* lf = nullptr;
         if (hit != nullptr && *hit == '\n')
             lf = p + (hit - p);

@@ -91,8 +91,9 @@ TEST(ByteScan, TellsExactlyWhetherASpecialByteComesBeforeTheMatch)
                         for (const char* q = p; q < (expected != nullptr ? expected : end); q++)
                             expectedHigh |= (static_cast<unsigned char>(*q) & 0x80) != 0 || *q == 1;
                         bool high = !expectedHigh;
-                        EXPECT_EQ(byte_scan::find_any_noting_special(p, end, '\n', '\0', '\r', &high),
-                                  expected)
+                        EXPECT_EQ(
+                            byte_scan::find_any_noting_special(p, end, '\n', '\0', '\r', &high),
+                            expected)
                             << size << " " << match << " " << highAt << " " << start;
                         EXPECT_EQ(high, expectedHigh)
                             << size << " " << match << " " << highAt << " " << start;

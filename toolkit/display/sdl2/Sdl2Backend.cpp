@@ -698,11 +698,13 @@ void Sdl2Backend::Wake()
 
 void Sdl2Backend::TakeWake()
 {
-    // Cleared first: a Wake() from now on writes again.
-    fWakePending = false;
+    // Read before the flag is cleared: cleared first, a Wake() in between
+    // would write the count this read then takes, and leave the flag set
+    // with nothing to wake the next wait.
     uint64_t count;
     ssize_t ignored = read(fWakeFd, &count, sizeof(count));
     (void)ignored;
+    fWakePending = false;
     fWoken = true;
 }
 
