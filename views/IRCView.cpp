@@ -145,7 +145,10 @@ void IRCView::w_print(const char* text, int kind)
         value = bar->Value();
         bar->GetRange(&min, &max);
     }
-    const float lineHeight = view->LineHeight(0);
+    // Where the reader stands matters only when not at the end; asking
+    // for line geometry lays lines out, which a flood must not pay for.
+    const bool follow = bar == nullptr || value == max;
+    const float lineHeight = follow ? 0 : view->LineHeight(0);
     const int32 top = lineHeight > 0 ? int32(value / lineHeight) : 0;
 
     // Make room at the front, by whole lines where a line end lies near.
@@ -164,7 +167,8 @@ void IRCView::w_print(const char* text, int kind)
         while (over < view->TextLength() && (uint8(all[over]) & 0xC0) == 0x80)
             over++;
         over = std::min(over, view->TextLength());
-        removed = view->LineAt(over);
+        if (!follow)
+            removed = view->LineAt(over);
         view->Delete(0, over);
     }
 
@@ -177,7 +181,7 @@ void IRCView::w_print(const char* text, int kind)
     runs.runs[0].color = irc_color[kind].color;
     view->Insert(view->TextLength(), text, length, &runs);
 
-    if (bar == nullptr || value == max) {
+    if (follow) {
         view->ScrollToOffset(view->TextLength());
     } else {
         bar->SetValue(float(top - removed) * lineHeight);
