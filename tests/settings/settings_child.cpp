@@ -19,10 +19,7 @@ int main(int argc, char** argv)
     long value = strtol(argv[2], nullptr, 10);
     Prefs prefs("Pelmor settings", "Pelmor");
     std::string payload(256 * 1024, 'x');
-    // Tells the parent the store is open (and its sweep done).
-    fprintf(stdout, "ready\n");
-    fflush(stdout);
-    for (;; value++) {
+    for (bool first = true;; value++, first = false) {
         prefs.Lock();
         prefs.GetMsg()->RemoveName("nick");
         prefs.GetMsg()->AddString("nick", ("v" + std::to_string(value)).c_str());
@@ -31,5 +28,11 @@ int main(int argc, char** argv)
         prefs.Unlock();
         if (prefs.StorePrefs() != B_OK)
             return 1;
+        // Tells the parent that one write is done (on a slow build a kill
+        // soon after the start would otherwise always land in the first).
+        if (first) {
+            fprintf(stdout, "ready\n");
+            fflush(stdout);
+        }
     }
 }
