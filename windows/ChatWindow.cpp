@@ -127,14 +127,8 @@ void ChatWindow::FrameResized(float width, float height)
 
 void ChatWindow::w_print(const char* text, int kind)
 {
-    if (text == nullptr)
-        return;
-    record_print(this, text, kind);
-    auto* view = dynamic_cast<IRCView*>(FindView("IRCView"));
-    if (view == nullptr)
-        return;
-    view->w_print(text, kind);
-    m_dirty = !IsActive();
+    if (print_to_output(this, text, kind))
+        m_dirty = !IsActive();
 }
 
 void ChatWindow::WindowActivated(bool active)

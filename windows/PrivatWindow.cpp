@@ -90,11 +90,7 @@ void PrivatWindow::set_title()
 
 void PrivatWindow::w_print(const char* text, int kind)
 {
-    if (text == nullptr)
-        return;
-    record_print(this, text, kind);
-    if (auto* view = dynamic_cast<IRCView*>(FindView("IRCView")))
-        view->w_print(text, kind);
+    print_to_output(this, text, kind);
 }
 
 void PrivatWindow::do_msg(BMessage* message)

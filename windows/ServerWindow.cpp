@@ -159,14 +159,8 @@ std::string ServerWindow::echo_nick()
 
 void ServerWindow::w_print(const char* text, int kind)
 {
-    if (text == nullptr)
-        return;
-    record_print(this, text, kind);
-    auto* view = dynamic_cast<IRCView*>(FindView("IRCView"));
-    if (view == nullptr)
-        return;
-    view->w_print(text, kind);
-    m_dirty = !IsActive();
+    if (print_to_output(this, text, kind))
+        m_dirty = !IsActive();
 }
 
 void ServerWindow::WindowActivated(bool active)
