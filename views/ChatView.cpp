@@ -1,4 +1,5 @@
 #include "ChatView.h"
+#include "Divider.h"
 
 #include <cstdio>
 #include <cstring>
@@ -33,8 +34,6 @@ const rgb_color sc_topic_locked = {0, 0, 0, 255};
 
 const char sc_ctcp[][16] = {"PING",   "USERINFO", "VERSION",   "TIME",
                             "FINGER", "SOURCE",   "CLIENTINFO"};
-
-const bigtime_t sc_drag_interval = 80000;
 
 // Locks the view's window, if it is in one, for the scope.
 class WindowLock
@@ -129,11 +128,7 @@ void ChatView::DetachedFromWindow()
 
 BRect ChatView::divider() const
 {
-    BView* output = FindView("IRCView");
-    if (output == nullptr)
-        return BRect();
-    BRect frame = output->Frame();
-    return BRect(frame.right, frame.top, frame.right + 6, frame.bottom);
+    return divider_beside(FindView("IRCView"));
 }
 
 void ChatView::Draw(BRect update)
@@ -170,26 +165,7 @@ void ChatView::MouseDown(BPoint where)
     IRCView* output = dynamic_cast<IRCView*>(FindView("IRCView"));
     BView* scroller = FindView("sw_users_list");
     if (strip.Contains(where) && output != nullptr && scroller != nullptr) {
-        float last = where.x;
-        BPoint now = where;
-        uint32 buttons = 0;
-        GetMouse(&now, &buttons, true);
-        while (buttons != 0) {
-            snooze(sc_drag_interval);
-            GetMouse(&now, &buttons, true);
-            if (now.x == last)
-                continue;
-            const float dx = now.x - last;
-            output->ResizeBy(dx, 0);
-            scroller->ResizeBy(-dx, 0);
-            scroller->MoveBy(dx, 0);
-            Invalidate(strip);
-            strip.OffsetBy(dx, 0);
-            Invalidate(strip);
-            last = now.x;
-            // The drag holds this thread: show each step as it happens.
-            Window()->UpdateIfNeeded();
-        }
+        drag_divider(this, strip, where, output, {scroller});
     }
     if (output != nullptr)
         output->set_brodcast(true);

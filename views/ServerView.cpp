@@ -1,4 +1,5 @@
 #include "ServerView.h"
+#include "Divider.h"
 
 #include <cstdio>
 #include <cstring>
@@ -25,7 +26,6 @@ const rgb_color sc_highcolor = {250, 250, 250, 0};
 const rgb_color sc_lowcolor = {150, 150, 150, 0};
 
 const float sc_progress_max = 1000;
-const bigtime_t sc_drag_interval = 80000;
 
 class WindowLock
 {
@@ -108,11 +108,7 @@ void ServerView::DetachedFromWindow()
 
 BRect ServerView::splitter() const
 {
-    BView* output = FindView("IRCView");
-    if (output == nullptr)
-        return BRect();
-    BRect frame = output->Frame();
-    return BRect(frame.right, frame.top, frame.right + 6, frame.bottom);
+    return divider_beside(FindView("IRCView"));
 }
 
 void ServerView::Draw(BRect update)
@@ -136,28 +132,7 @@ void ServerView::MouseDown(BPoint where)
     BView* scroller = FindView("sw_channel_list");
     BView* progress = FindView("progress");
     if (strip.Contains(where) && output != nullptr && scroller != nullptr && progress != nullptr) {
-        float last = where.x;
-        BPoint now = where;
-        uint32 buttons = 0;
-        GetMouse(&now, &buttons, true);
-        while (buttons != 0) {
-            snooze(sc_drag_interval);
-            GetMouse(&now, &buttons, true);
-            if (now.x == last)
-                continue;
-            const float dx = now.x - last;
-            output->ResizeBy(dx, 0);
-            for (BView* right : {scroller, progress}) {
-                right->ResizeBy(-dx, 0);
-                right->MoveBy(dx, 0);
-            }
-            Invalidate(strip);
-            strip.OffsetBy(dx, 0);
-            Invalidate(strip);
-            last = now.x;
-            // The drag holds this thread: show each step as it happens.
-            Window()->UpdateIfNeeded();
-        }
+        drag_divider(this, strip, where, output, {scroller, progress});
     }
     if (output != nullptr)
         output->set_brodcast(true);
