@@ -221,7 +221,9 @@ struct table {
 
 const app_resource* find_app_resource(type_code type, const char* name)
 {
-    static const table resources; // made once, on first use, by any thread
+    // Made once, on first use, by any thread; never destroyed, since window
+    // threads may still look a bitmap up while the process ends.
+    static const table& resources = *new table;
     if (name == nullptr)
         return nullptr;
     for (const app_resource& entry : resources.entries) {
