@@ -74,7 +74,8 @@ BString format_with(const char* format, const char* a, const char* b = nullptr)
 } // namespace
 
 ChatView::ChatView(BWindow* window, BRect frame)
-    : BView(frame, "ChatView", B_FOLLOW_ALL_SIDES, B_WILL_DRAW | B_FRAME_EVENTS), m_topic(nullptr)
+    : BView(frame, "ChatView", B_FOLLOW_ALL_SIDES, B_WILL_DRAW | B_FRAME_EVENTS), m_topic(nullptr),
+      m_users(nullptr)
 {
     const float R = frame.Width(), B = frame.Height();
 
@@ -86,6 +87,7 @@ ChatView::ChatView(BWindow* window, BRect frame)
     list->SetViewColor(sc_viewcolor);
     list->SetHighColor(sc_highcolor);
     list->SetLowColor(sc_lowcolor);
+    m_users = list;
     AddChild(new BScrollView("sw_users_list", list, B_FOLLOW_RIGHT | B_FOLLOW_TOP_BOTTOM,
                              B_WILL_DRAW, false, true, B_NO_BORDER));
 
@@ -179,20 +181,21 @@ void ChatView::FrameResized(float, float)
 void ChatView::AddItem(const char* name)
 {
     WindowLock lock(this);
-    auto* list = dynamic_cast<BListView*>(FindView("users_list"));
-    if (list == nullptr || name == nullptr || FaindItem(name) != nullptr)
+    if (name == nullptr || FaindItem(name) != nullptr)
         return;
-    list->AddItem(new nickitem(name, 0));
+    auto* item = new nickitem(name, 0);
+    m_users->AddItem(item);
+    m_rows[item->get_name()] = item;
 }
 
 bool ChatView::RemoveItem(const char* name)
 {
     WindowLock lock(this);
-    auto* list = dynamic_cast<BListView*>(FindView("users_list"));
     nickitem* item = FaindItem(name);
-    if (list == nullptr || item == nullptr)
+    if (item == nullptr)
         return false;
-    list->RemoveItem(item);
+    m_rows.erase(item->get_name());
+    m_users->RemoveItem(item);
     delete item;
     return true;
 }
@@ -200,34 +203,39 @@ bool ChatView::RemoveItem(const char* name)
 bool ChatView::RenameItem(const char* oldName, const char* newName)
 {
     WindowLock lock(this);
-    auto* list = dynamic_cast<BListView*>(FindView("users_list"));
     nickitem* item = FaindItem(oldName);
-    if (list == nullptr || item == nullptr || newName == nullptr)
+    if (item == nullptr || newName == nullptr)
         return false;
+    m_rows.erase(item->get_name());
     item->rename(newName);
-    list->InvalidateItem(list->IndexOf(item));
+    // A server renaming onto a name already listed: that row is stale, and
+    // the list shows every name once.
+    auto [row, added] = m_rows.try_emplace(item->get_name(), item);
+    if (!added && row->second != item) {
+        m_users->RemoveItem(row->second);
+        delete row->second;
+        row->second = item;
+    }
+    m_users->InvalidateItem(m_users->IndexOf(item));
     return true;
 }
 
 void ChatView::SetOP(const char* name, bool op)
 {
     WindowLock lock(this);
-    auto* list = dynamic_cast<BListView*>(FindView("users_list"));
     nickitem* item = FaindItem(name);
-    if (list == nullptr || item == nullptr)
+    if (item == nullptr)
         return;
     item->set_type(op ? 1 : 0);
-    list->InvalidateItem(list->IndexOf(item));
+    m_users->InvalidateItem(m_users->IndexOf(item));
 }
 
 void ChatView::RemoveAll()
 {
     WindowLock lock(this);
-    auto* list = dynamic_cast<BListView*>(FindView("users_list"));
-    if (list == nullptr)
-        return;
-    for (int32 i = list->CountItems() - 1; i >= 0; i--)
-        delete list->RemoveItem(i);
+    m_rows.clear();
+    for (int32 i = m_users->CountItems() - 1; i >= 0; i--)
+        delete m_users->RemoveItem(i);
 }
 
 nickitem* ChatView::FaindItem(const char* name)
@@ -235,19 +243,12 @@ nickitem* ChatView::FaindItem(const char* name)
     if (name == nullptr)
         return nullptr;
     WindowLock lock(this);
-    auto* list = dynamic_cast<BListView*>(FindView("users_list"));
-    if (list == nullptr)
-        return nullptr;
     // Marks are not part of the name, here as in the rows.
     char bare[64];
     bool op;
     nickitem::strip_marks(name, bare, &op);
-    for (int32 i = 0; i < list->CountItems(); i++) {
-        auto* item = static_cast<nickitem*>(list->ItemAt(i));
-        if (strcmp(item->get_name(), bare) == 0)
-            return item;
-    }
-    return nullptr;
+    auto row = m_rows.find(bare);
+    return row != m_rows.end() ? row->second : nullptr;
 }
 
 void ChatView::SetTopic(char* text)

@@ -9,8 +9,12 @@
 // click on a user opens a menu of actions on that user, each delivered to
 // the window as a message.
 
+#include <string>
+#include <unordered_map>
+
 #include <View.h>
 
+class BListView;
 class BPopUpMenu;
 class myText;
 class nickitem;
@@ -43,4 +47,9 @@ private:
     BRect divider() const;
 
     myText* m_topic;
+    BListView* m_users;
+    // Name to row: every arrival, departure, rename and mode change looks a
+    // user up, in every channel window for a QUIT or NICK, and a busy
+    // channel has hundreds of rows.
+    std::unordered_map<std::string, nickitem*> m_rows;
 };

@@ -22,33 +22,6 @@
 namespace
 {
 
-std::vector<std::string> split_blanks(const std::string& text)
-{
-    std::vector<std::string> words;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(' ', start);
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start)
-            words.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return words;
-}
-
-// A names-reply entry as the member list takes it: every status mark
-// ("~", "&", "@", "%", "+", several at once) stripped, and "@" put back
-// for the marks that make an operator.
-std::string member_name(const std::string& entry)
-{
-    size_t marks = entry.find_first_not_of("~&@%+");
-    if (marks == std::string::npos)
-        return std::string();
-    const bool op = entry.find_first_of("~&@") < marks;
-    return std::string(op ? "@" : "") + entry.substr(marks);
-}
-
 // Mode letters that take an argument whichever the sign, and "l" (the
 // limit), which takes one only when set.
 bool takes_argument(char letter, bool plus)
@@ -60,7 +33,7 @@ bool takes_argument(char letter, bool plus)
 
 ChatWindow::ChatWindow(ServerWindow* server, const char* name)
     : BWindow(BRect(30, 30, 380, 200), "", B_DOCUMENT_WINDOW, 0), m_name{}, m_server(server),
-      m_looper(server)
+      m_looper(server), m_own_nick(server->published_nick())
 {
     fit_copy(m_name, sizeof(m_name), name);
     BRect bounds = Bounds();
@@ -92,11 +65,7 @@ ChatWindow::~ChatWindow() {}
 
 std::string ChatWindow::server_nick()
 {
-    ServerLock lock(m_looper);
-    if (!lock.IsLocked())
-        return std::string();
-    const char* nick = m_server->get_nick();
-    return nick != nullptr ? nick : "";
+    return m_own_nick->get();
 }
 
 void ChatWindow::store_frame(bool addWhenMissing)
@@ -151,14 +120,8 @@ void ChatWindow::do_msg(BMessage* message)
             std::string topic = text_after_colon(params);
             view->SetTopic(topic.data());
         } else if (code == 353) {
-            size_t colon = params.find(':');
-            if (colon != std::string::npos) {
-                for (const std::string& entry : split_blanks(params.substr(colon + 1))) {
-                    std::string name = member_name(entry);
-                    if (!name.empty())
-                        view->AddItem(name.c_str());
-                }
-            }
+            for (const std::string& name : names_in_reply(params))
+                view->AddItem(name.c_str());
         } else if (code == 366) {
             view->enable_topic(server_nick().c_str());
         }
@@ -192,11 +155,9 @@ void ChatWindow::do_msg(BMessage* message)
         }
     }
     if (strcmp(command, "KICK") == 0) {
-        size_t blank = params.find(' ');
-        size_t colon = blank == std::string::npos ? blank : params.find(':', blank);
+        size_t colon;
+        std::string victim = kick_victim(params, &colon);
         if (colon != std::string::npos) {
-            std::string rest = params.substr(blank + 1);
-            std::string victim = rest.substr(0, rest.find(' '));
             std::string reason = params.substr(colon + 1);
             fit_format(line, sizeof(line), "%s %s %s %s\n", from, command, victim.c_str(),
                        reason.c_str());

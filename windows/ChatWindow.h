@@ -8,11 +8,14 @@
 // engine) goes through the server window's lock; a server window that has
 // gone (the application quitting) refuses the lock, and the use is skipped.
 
+#include <memory>
 #include <string>
 
 #include <Window.h>
 
 #include "DirtyWnd.h"
+
+class PublishedNick;
 
 class ServerWindow;
 
@@ -42,4 +45,5 @@ private:
     // The same window as a looper, taken while it was alive: what is
     // locked (ServerLock) before the server window is used.
     BLooper* m_looper;
+    std::shared_ptr<const PublishedNick> m_own_nick;
 };

@@ -64,3 +64,51 @@ std::string message_params(const BMessage* message, bool* present)
         params.pop_back();
     return params;
 }
+
+std::vector<std::string> split_blanks(const std::string& text)
+{
+    std::vector<std::string> words;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            words.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
+std::string member_name(const std::string& entry)
+{
+    size_t marks = entry.find_first_not_of("~&@%+");
+    if (marks == std::string::npos)
+        return std::string();
+    const bool op = entry.find_first_of("~&@") < marks;
+    return std::string(op ? "@" : "") + entry.substr(marks);
+}
+
+std::vector<std::string> names_in_reply(const std::string& params)
+{
+    std::vector<std::string> names;
+    size_t colon = params.find(':');
+    if (colon == std::string::npos)
+        return names;
+    for (const std::string& entry : split_blanks(params.substr(colon + 1))) {
+        std::string name = member_name(entry);
+        if (!name.empty())
+            names.push_back(std::move(name));
+    }
+    return names;
+}
+
+std::string kick_victim(const std::string& params, size_t* colon)
+{
+    size_t blank = params.find(' ');
+    *colon = blank == std::string::npos ? blank : params.find(':', blank);
+    if (*colon == std::string::npos)
+        return std::string();
+    std::string rest = params.substr(blank + 1);
+    return rest.substr(0, rest.find(' '));
+}

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class BMessage;
 class BLooper;
@@ -31,3 +32,16 @@ std::string text_after_colon(const std::string& text);
 std::string less_colon(const std::string& text);
 // "params" of an 'irc' message, one trailing "\n" cut.
 std::string message_params(const BMessage* message, bool* present);
+
+// The words of `text` between blanks.
+std::vector<std::string> split_blanks(const std::string& text);
+// A names-reply entry as the member list takes it: every status mark
+// ("~", "&", "@", "%", "+", several at once) stripped, and "@" put back
+// for the marks that make an operator; empty for an entry of marks only.
+std::string member_name(const std::string& entry);
+// The names of a names reply's params ("nick = #chan :@ann bob"), each as
+// member_name() gives it, empty ones left out.
+std::vector<std::string> names_in_reply(const std::string& params);
+// The nickname a KICK's params ("#chan victim :reason") remove; `colon` is
+// where the reason's ':' is, npos (and the name empty) when there is none.
+std::string kick_victim(const std::string& params, size_t* colon);

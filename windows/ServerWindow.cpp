@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <AppDefs.h>
 #include <Autolock.h>
@@ -15,6 +16,7 @@
 #include <irc.h>
 
 #include "ChatWindow.h"
+#include "ChildText.h"
 #include "IRCApp.h"
 #include "IRCView.h"
 #include "PrintLog.h"
@@ -199,6 +201,7 @@ void ServerWindow::connect()
         m_irc = nullptr;
         delete engine;
         m_backlog.reset();
+        publish_nick();
         set_menu_label("Server");
         SetTitle("Server");
         if (button != nullptr)
@@ -233,6 +236,7 @@ void ServerWindow::connect()
 
     m_irc = new irc(this);
     m_backlog = m_irc->backlog();
+    publish_nick();
     AddHandler(m_irc);
     fit_copy(m_server, sizeof(m_server), host.c_str());
     m_nick_tries = 0;
@@ -312,11 +316,22 @@ void ServerWindow::post_to(BWindow* window, BMessage* message)
         window->PostMessage(message);
 }
 
-bool ServerWindow::to_all_chats(BMessage* message)
+bool ServerWindow::to_all_chats(BMessage* message, const char* member)
 {
-    for (int32 i = 0; i < m_chat_list.CountItems(); i++)
-        post_to(static_cast<wndItem*>(m_chat_list.ItemAt(i))->wnd, message);
+    for (int32 i = 0; i < m_chat_list.CountItems(); i++) {
+        BWindow* window = static_cast<wndItem*>(m_chat_list.ItemAt(i))->wnd;
+        if (member == nullptr || m_members.may_list(window, member))
+            post_to(window, message);
+    }
     return m_chat_list.CountItems() > 0;
+}
+
+void ServerWindow::forget_closed_chats()
+{
+    std::vector<const void*> open;
+    for (int32 i = 0; i < m_chat_list.CountItems(); i++)
+        open.push_back(static_cast<wndItem*>(m_chat_list.ItemAt(i))->wnd);
+    m_members.keep_only(open);
 }
 
 void ServerWindow::answer_nick_in_use()
@@ -344,8 +359,20 @@ void ServerWindow::answer_nick_in_use()
     PostMessage(&request, m_irc);
 }
 
+void ServerWindow::publish_nick()
+{
+    std::string nick = current_nick();
+    if (nick != m_nick_as_published) {
+        m_nick_as_published = nick;
+        m_published_nick->set(nick);
+    }
+}
+
 void ServerWindow::do_msg(BMessage* message)
 {
+    // Before anything is forwarded: a channel window handling this line
+    // finds the nickname as it is now or later, never older.
+    publish_nick();
     std::string params;
     const char* text;
     const bool hasParams = message->FindString("params", &text) == B_OK;
@@ -409,6 +436,7 @@ void ServerWindow::do_msg(BMessage* message)
                 mark == "=" || mark == "@" || mark == "*" ? nth_word(params, 2) : mark;
             if (BWindow* window = find_chat(channel.c_str())) {
                 post_to(window, message);
+                m_members.names(window, params);
                 to_print = false;
             }
         } else if (code == 366 || code == 332) {
@@ -456,15 +484,24 @@ void ServerWindow::do_msg(BMessage* message)
             if (from != nullptr && !nick.empty() && nick == from && wchat == nullptr &&
                 !m_closing) {
                 if (!channel.empty() && channel.size() < sizeof(wndItem::name)) {
-                    new ChatWindow(this, channel.c_str());
+                    m_members.reset(new ChatWindow(this, channel.c_str()));
+                    forget_closed_chats();
                     to_print = false;
                 }
             }
         }
         if (strcmp(command, "QUIT") == 0 || strcmp(command, "NICK") == 0) {
-            to_print = !to_all_chats(message);
+            // Only the windows that may list the sender: the others would
+            // look the name up and do nothing.
+            const char* member = from != nullptr ? from : "";
+            to_print = !to_all_chats(message, member);
+            if (strcmp(command, "QUIT") == 0)
+                m_members.quit(member);
+            else
+                m_members.rename(member, less_colon(params).c_str());
         } else if (wchat != nullptr) {
             post_to(wchat, message);
+            m_members.channel_line(wchat, command, from, params);
             to_print = false;
         }
         if (strcmp(command, "PRIVMSG") == 0 && wchat == nullptr && wprivat == nullptr) {
@@ -614,6 +651,7 @@ void ServerWindow::shutdown()
         m_irc = nullptr;
         delete engine;
         m_backlog.reset();
+        publish_nick();
     }
     if (m_menu_item != nullptr) {
         BMessage remove(MSG_MENU_REMOVE);

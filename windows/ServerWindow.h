@@ -18,12 +18,14 @@
 // locking this window through the looper list, which fails once it is gone.
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include <List.h>
 #include <Messenger.h>
 #include <Window.h>
 
+#include "ChannelMembers.h"
 #include "DirtyWnd.h"
 #include "wndItem.h"
 
@@ -50,6 +52,29 @@ enum { NICK_ALTERNATIONS = 4, NICK_ATTEMPTS = 6 };
 // new partners are shown in the server window.
 enum { MAX_PRIVATE_WINDOWS = 64 };
 
+// The server window's current nickname as its channel windows read it:
+// without locking the server window, which holds its lock while it routes
+// (under a flood, nearly all the time), and still there should the server
+// window go first when the application quits.
+class PublishedNick
+{
+public:
+    std::string get() const
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return m_nick;
+    }
+    void set(const std::string& nick)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_nick = nick;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::string m_nick;
+};
+
 class ServerWindow : public BWindow, public DirtyWnd
 {
 public:
@@ -74,6 +99,7 @@ public:
     // while disconnected.
     std::string echo_nick();
     BMessage* get_prefs() { return m_srv_msg; }
+    std::shared_ptr<const PublishedNick> published_nick() const { return m_published_nick; }
 
     void w_print(const char* text, int kind);
     void connect();
@@ -81,7 +107,9 @@ public:
     void do_msg(BMessage* message);
     BWindow* find_chat(const char* text);
     BWindow* find_privat(const char* nick);
-    bool to_all_chats(BMessage* message);
+    // Posts `message` to every channel window, or, given `member`, to every
+    // one that may list that nickname; true when there is a channel window.
+    bool to_all_chats(BMessage* message, const char* member = nullptr);
 
     // This connection's lines not yet handled, here or in the windows they
     // were forwarded to (0 while disconnected).
@@ -97,12 +125,18 @@ public:
 private:
     void post_to(BWindow* window, BMessage* message);
     void answer_nick_in_use();
+    void forget_closed_chats();
+    void publish_nick();
     void shutdown();
     void store_server_settings();
     void set_menu_label(const char* label);
     void close_children();
     std::string current_nick();
 
+    // Who each channel window may list; used in this window's thread only.
+    ChannelMembers m_members;
+    std::shared_ptr<PublishedNick> m_published_nick = std::make_shared<PublishedNick>();
+    std::string m_nick_as_published;
     BMenuItem* m_menu_item;
     BMessenger m_menu_owner;
     BMessage* m_prefs;

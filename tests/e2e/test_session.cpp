@@ -233,6 +233,15 @@ TEST_F(Session, ConnectsListsJoinsAndChats)
     ASSERT_TRUE(client->WaitPrinted("#test", "QUIT carol", 3));
     EXPECT_FALSE(client->Printed("", "davey")) << "dave shares no channel with us";
     EXPECT_FALSE(client->Printed("#test", "bye"));
+    // A member who renamed still gets their QUIT shown, under the new name.
+    Peer& erin = AddPeer("erin");
+    erin.Send("JOIN #test");
+    ASSERT_TRUE(client->WaitPrinted("#test", "JOIN erin\n", 3));
+    erin.Send("NICK erin2");
+    ASSERT_TRUE(client->WaitPrinted("#test", "erin NICK erin2\n", 3));
+    erin.Send("QUIT :later");
+    ASSERT_TRUE(client->WaitPrinted("#test", "QUIT erin2", 3));
+    ASSERT_TRUE(client->WaitUntil([&] { return Members(chat).size() == 2; }));
 
     // Closing the channel window leaves the channel.
     client->driver->Close(chat);

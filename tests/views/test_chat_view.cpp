@@ -205,9 +205,33 @@ TEST_F(ChatViewTest, OperatorChangesAndRenamesKeepTheRowInPlace)
         for (int i = 0; i < 2000; i++)
             view->AddItem(("user" + std::to_string(i)).c_str());
         EXPECT_EQ(list->CountItems(), 2004);
+        EXPECT_NE(view->FaindItem("user1999"), nullptr);
         view->RemoveAll();
         EXPECT_EQ(list->CountItems(), 0);
+        EXPECT_EQ(view->FaindItem("user1999"), nullptr);
+        view->AddItem("user7"); // listed anew after the list was emptied
+        EXPECT_EQ(list->CountItems(), 1);
     });
+}
+
+TEST_F(ChatViewTest, ARenameOntoAListedNameLeavesOneRowThatStaysReachable)
+{
+    driver->Locked(window, [&] {
+        for (const char* name : {"ann", "bob", "cid"})
+            view->AddItem(name);
+        // A server renaming bob to a name still listed: the old row goes.
+        EXPECT_TRUE(view->RenameItem("bob", "@cid"));
+    });
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"ann", "@cid"}));
+    driver->Locked(window, [&] {
+        EXPECT_EQ(view->FaindItem("bob"), nullptr);
+        EXPECT_TRUE(view->RenameItem("cid", "dan"));
+        EXPECT_FALSE(view->RemoveItem("cid"));
+        EXPECT_TRUE(view->RemoveItem("dan"));
+        EXPECT_TRUE(view->RenameItem("ann", "ann")); // to itself: kept
+        EXPECT_NE(view->FaindItem("ann"), nullptr);
+    });
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"ann"}));
 }
 
 TEST_F(ChatViewTest, TheTopicOpensToOperatorsOnly)
