@@ -5,12 +5,36 @@
 # typed into the combo box, Connect, then "/JOIN #bench" (chan, mixed) or
 # "/LIST" (list). aux_cpu_s is Xvfb's CPU.
 # Usage: bench/run_pelmor.sh chan|list|mixed [N]   (PELMOR=path/to/pelmor)
+# PELMOR_HEADLESS=1: the client on the headless display instead, no Xvfb.
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
 BENCH_DIR=${BENCH_DIR:-$HERE/../../shared/bench}
 PELMOR=${PELMOR:-$HERE/../build/windows/pelmor}
+HEADLESS=${HEADLESS_BIN:-$HERE/../build/bench/pelmor_headless}
 . "$BENCH_DIR/lib.sh"
 SCEN=${1:-chan}
+if [ -n "${PELMOR_HEADLESS:-}" ]; then
+    # The client on the headless display (bench/pelmor_headless.cpp): no X
+    # server; the JSON line gains what the client held at the end.
+    bench_server pelmor-headless "$SCEN" "${2:-}"
+    export XDG_CONFIG_HOME="$T/config"
+    "$HEADLESS" "127.0.0.1:$PORT" "$SCEN" "$T/count" </dev/null >"$T/client.log" 2>&1 &
+    CLIENT_PID=$!
+    KILL_PIDS+=("$CLIENT_PID")
+    bench_pids "$CLIENT_PID"
+    bench_finish >"$T/final.json"
+    [ -n "${BENCH_KEEP:-}" ] && cp -r "$T" "$BENCH_KEEP"
+    python3 -c '
+import json, sys
+result = json.loads(open(sys.argv[2]).readline())
+try:
+    words = open(sys.argv[1]).read().split()
+    result.update(listed=int(words[1]), windows=int(words[3]))
+except (OSError, IndexError, ValueError):
+    pass
+print(json.dumps(result))' "$T/count" "$T/final.json"
+    exit 0
+fi
 bench_server pelmor "$SCEN" "${2:-}" aux
 DISP=$((100 + $$ % 800))
 Xvfb ":$DISP" -screen 0 1600x1000x24 -nolisten tcp >"$T/xvfb.log" 2>&1 &
