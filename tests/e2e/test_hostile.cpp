@@ -271,7 +271,10 @@ TEST_F(Hostile, FloodsStayBoundedAndWindowsAnswer)
     EXPECT_TRUE(Responsive(window));
     EXPECT_TRUE(Responsive(chat));
 
-    // The server goes away in the middle of a channel list.
+    // The server goes away in the middle of a channel list. Every window
+    // opened above is shown first: one that becomes active after the click
+    // would take the typed keys.
+    ASSERT_TRUE(client->driver->WaitIdle());
     client->Say(window, "/LIST");
     ASSERT_EQ(server.ReadLine(), "LIST\n");
     burst = ":srv 321 alice Channel :Users Name\r\n";
