@@ -9,6 +9,9 @@
 
 #include <IrcCodes.h>
 
+#include <DebugTarget.h>
+
+#include "DebugWindow.h"
 #include "ServerWindow.h"
 #include "newButton.h"
 
@@ -67,6 +70,20 @@ void MainView::CreateMenus()
     bar->AddItem(m_window_menu);
 }
 
+bool MainView::bring_to_front(const BMessenger& window)
+{
+    // Bounded: the other window may be busy; then it simply stays behind.
+    if (window.LockTargetWithTimeout(250000) != B_OK)
+        return false;
+    BLooper* looper = nullptr;
+    window.Target(&looper);
+    if (auto* target = dynamic_cast<BWindow*>(looper))
+        target->Activate(true);
+    if (looper != nullptr)
+        looper->Unlock();
+    return true;
+}
+
 void MainView::AttachedToWindow()
 {
     SetViewColor(sc_viewcolor);
@@ -82,7 +99,12 @@ void MainView::MessageReceived(BMessage* message)
         // The settings window comes with a later change.
         break;
     case MSG_3000:
-        // So does the debug window.
+        // One debug window at most: a second request shows the open one.
+        if (!g_debug.IsSet() || !bring_to_front(m_debug)) {
+            auto* debug = new DebugWindow();
+            m_debug = BMessenger(debug);
+            g_debug.Set(debug);
+        }
         break;
     case MSG_MSTT: {
         auto* server = new ServerWindow();

@@ -5,6 +5,7 @@
 // entry in the Window menu, which the server window then relabels and
 // removes by messages, so that the menu is changed only in this thread.
 
+#include <Messenger.h>
 #include <View.h>
 
 class BMenu;
@@ -22,5 +23,11 @@ public:
 private:
     void CreateMenus();
 
+    // Brings the window to the front; false when it has gone.
+    static bool bring_to_front(const BMessenger& window);
+
     BMenu* m_window_menu;
+    // The open debug and settings windows, if any.
+    BMessenger m_debug;
+    BMessenger m_settings;
 };

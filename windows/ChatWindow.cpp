@@ -16,6 +16,7 @@
 #include "PrivatWindow.h"
 #include "ServerLock.h"
 #include "ServerWindow.h"
+#include "StatusBarView.h"
 #include "TextFit.h"
 #include "wndItem.h"
 
@@ -40,12 +41,17 @@ ChatWindow::ChatWindow(ServerWindow* server, const char* name)
     BRect view = bounds;
     view.bottom -= 14;
     new ChatView(this, view);
-    // The status bar's strip (the last 14 pixels) stays empty for now.
+    auto* bar = new StatusBarView(
+        this, BRect(-1, bounds.bottom - 13, bounds.right - 14, bounds.bottom + 1));
+    bar->SetResizingMode(B_FOLLOW_LEFT_RIGHT | B_FOLLOW_BOTTOM);
 
     BAutolock lock(m_server);
+    bar->AddList(m_server->window_list());
+    bar->AddFirst(BarWindow{m_server, "Server", BMessenger(m_server), m_server->dirty_flag()});
     auto* item = new wndItem{this, {}};
     fit_copy(item->name, sizeof(item->name), m_name);
     m_server->m_chat_list.AddItem(item);
+    m_server->publish_chat_list();
     const char* host = m_server->get_server();
     char title[128];
     fit_format(title, sizeof(title), "%s on %s", m_name, host != nullptr ? host : "");
@@ -97,13 +103,13 @@ void ChatWindow::FrameResized(float width, float height)
 void ChatWindow::w_print(const char* text, int kind)
 {
     if (print_to_output(this, text, kind))
-        m_dirty = !IsActive();
+        set_dirty(!IsActive());
 }
 
 void ChatWindow::WindowActivated(bool active)
 {
     BWindow::WindowActivated(active);
-    m_dirty = false;
+    set_dirty(false);
 }
 
 void ChatWindow::do_msg(BMessage* message)
@@ -292,6 +298,7 @@ void ChatWindow::Quit()
             if (item != nullptr) {
                 m_server->m_chat_list.RemoveItem(item);
                 delete item;
+                m_server->publish_chat_list();
             }
             m_server->Activate(true);
             // The last use of the server window: it may close from now on.

@@ -12,6 +12,7 @@
 #include "PrintLog.h"
 #include "ServerLock.h"
 #include "ServerWindow.h"
+#include "StatusBarView.h"
 #include "TextFit.h"
 #include "wndItem.h"
 
@@ -58,10 +59,13 @@ PrivatWindow::PrivatWindow(ServerWindow* server, const char* nick)
     : BWindow(BRect(30, 30, 380, 200), "", B_DOCUMENT_WINDOW, 0), m_server(server),
       m_looper(server), m_name{}
 {
-    BRect view = Bounds();
+    const BRect bounds = Bounds();
+    BRect view = bounds;
     view.bottom -= 14;
     new PrivatView(this, view);
-    // The status bar's strip (the last 14 pixels) stays empty for now.
+    // A private window's bar lists nothing: no list, no first cell.
+    new StatusBarView(this, BRect(-1, bounds.bottom - 13, bounds.right - 14, bounds.bottom + 1));
+    FindView("statusbar")->SetResizingMode(B_FOLLOW_LEFT_RIGHT | B_FOLLOW_BOTTOM);
     fit_copy(m_name, sizeof(m_name), nick);
     {
         ServerLock lock(m_looper);

@@ -22,6 +22,7 @@
 #include "PrintLog.h"
 #include "PrivatWindow.h"
 #include "ServerView.h"
+#include "StatusBarView.h"
 #include "TextFit.h"
 #include "ToolBarView.h"
 #include "newButton.h"
@@ -79,6 +80,7 @@ ServerWindow::ServerWindow()
       m_privat_list(20), m_menu_item(nullptr), m_prefs(new BMessage()), m_irc(nullptr),
       m_srv_msg(new BMessage()), m_server{}, m_nick_tries(0), m_closing(false), m_shut_down(false)
 {
+    m_window_list = std::make_shared<WindowList>();
     if (Prefs* prefs = get_app_prefs()) {
         prefs->Lock();
         *m_prefs = *prefs->GetMsg();
@@ -100,7 +102,10 @@ ServerWindow::ServerWindow()
     server.top = 32;
     server.bottom = bounds.bottom - 14;
     new ServerView(this, server);
-    // The status bar's strip (the last 14 pixels) stays empty for now.
+    auto* status = new StatusBarView(
+        this, BRect(-1, bounds.bottom - 13, bounds.right - 14, bounds.bottom + 1));
+    status->SetResizingMode(B_FOLLOW_LEFT_RIGHT | B_FOLLOW_BOTTOM);
+    status->AddList(m_window_list);
     Show();
 }
 
@@ -162,13 +167,13 @@ std::string ServerWindow::echo_nick()
 void ServerWindow::w_print(const char* text, int kind)
 {
     if (print_to_output(this, text, kind))
-        m_dirty = !IsActive();
+        set_dirty(!IsActive());
 }
 
 void ServerWindow::WindowActivated(bool active)
 {
     BWindow::WindowActivated(active);
-    m_dirty = false;
+    set_dirty(false);
 }
 
 void ServerWindow::set_menu_label(const char* label)
@@ -357,6 +362,18 @@ void ServerWindow::answer_nick_in_use()
     BMessage request(MSG_IRC);
     request.AddString("cmd", cmd);
     PostMessage(&request, m_irc);
+}
+
+void ServerWindow::publish_chat_list()
+{
+    std::vector<BarWindow> windows;
+    for (int32 i = 0; i < m_chat_list.CountItems(); i++) {
+        auto* item = static_cast<wndItem*>(m_chat_list.ItemAt(i));
+        auto* dirty = dynamic_cast<DirtyWnd*>(item->wnd);
+        windows.push_back(BarWindow{item->wnd, item->name, BMessenger(item->wnd),
+                                    dirty != nullptr ? dirty->dirty_flag() : nullptr});
+    }
+    m_window_list->Publish(std::move(windows));
 }
 
 void ServerWindow::publish_nick()

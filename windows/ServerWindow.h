@@ -30,6 +30,7 @@
 #include "wndItem.h"
 
 class irc;
+class WindowList;
 class BMenuItem;
 namespace BPrivate
 {
@@ -100,6 +101,10 @@ public:
     std::string echo_nick();
     BMessage* get_prefs() { return m_srv_msg; }
     std::shared_ptr<const PublishedNick> published_nick() const { return m_published_nick; }
+    // The channel windows as the status bars read them; republished with
+    // this window locked after every change of m_chat_list.
+    std::shared_ptr<const WindowList> window_list() const { return m_window_list; }
+    void publish_chat_list();
 
     void w_print(const char* text, int kind);
     void connect();
@@ -136,6 +141,7 @@ private:
     // Who each channel window may list; used in this window's thread only.
     ChannelMembers m_members;
     std::shared_ptr<PublishedNick> m_published_nick = std::make_shared<PublishedNick>();
+    std::shared_ptr<WindowList> m_window_list;
     std::string m_nick_as_published;
     BMenuItem* m_menu_item;
     BMessenger m_menu_owner;
