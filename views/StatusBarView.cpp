@@ -128,8 +128,9 @@ void StatusBarView::check_window()
         auto* item = static_cast<statusItem*>(m_items.ItemAt(i));
         const BarWindow* found = nullptr;
         for (const BarWindow& window : *windows) {
-            if (strncasecmp(window.name.c_str(), item->name, sizeof(item->name) - 1) == 0 &&
-                window.name.size() <= sizeof(item->name) - 1) {
+            char label[64];
+            copy_name(label, window.name);
+            if (strcasecmp(label, item->name) == 0) {
                 found = &window;
                 break;
             }
