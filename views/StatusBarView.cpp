@@ -1,4 +1,5 @@
 #include "StatusBarView.h"
+#include "ViewColors.h"
 
 #include <cstring>
 #include <strings.h>
@@ -10,9 +11,6 @@
 namespace
 {
 
-const rgb_color sc_viewcolor = {220, 220, 220, 0};
-const rgb_color sc_highcolor = {250, 250, 250, 0};
-const rgb_color sc_lowcolor = {150, 150, 150, 0};
 const rgb_color sc_unread = {128, 0, 0, 255};
 const rgb_color sc_read = {0, 0, 0, 255};
 const float sc_pitch = 52;
