@@ -10,16 +10,28 @@
 
 namespace
 {
+
 const float kWidth = 340;
 const float kHeight = 210;
+
+// The screen that shows the application's first window. That window's
+// frame belongs to its own thread: it is read only when this thread holds
+// the window (the main window opens the settings), else the main screen.
+BRect first_window_screen()
+{
+    BWindow* first = be_app != nullptr ? be_app->WindowAt(0) : nullptr;
+    if (first != nullptr && first->IsLocked())
+        return BScreen(first).Frame();
+    return BScreen().Frame();
+}
+
 } // namespace
 
 SettingsWindow::SettingsWindow()
     : BWindow(BRect(), "Settings", B_FLOATING_WINDOW_LOOK, B_MODAL_APP_WINDOW_FEEL,
               B_NOT_RESIZABLE | B_NOT_ZOOMABLE, B_CURRENT_WORKSPACE)
 {
-    BWindow* first = be_app != nullptr ? be_app->WindowAt(0) : nullptr;
-    BRect screen = first != nullptr ? BScreen(first).Frame() : BScreen().Frame();
+    BRect screen = first_window_screen();
     MoveTo((screen.Width() - kWidth) / 2, (screen.Height() - kHeight) / 2);
     ResizeTo(kWidth, kHeight);
 
