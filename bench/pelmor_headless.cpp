@@ -5,7 +5,8 @@
 // file, "listed <channels in the server window's list> windows <count>",
 // so that the run can check that every listed channel arrived.
 //
-// Usage: pelmor_headless HOST:PORT chan|list|mixed COUNT_FILE
+// Usage: pelmor_headless HOST:PORT chan|list|mixed COUNT_FILE [debug]
+// With "debug" the debug window is open throughout (Window > Debug).
 // The settings go to $XDG_CONFIG_HOME, as the program's own do.
 
 #include <chrono>
@@ -17,8 +18,10 @@
 #include <InterfaceDefs.h>
 #include <ListView.h>
 #include <Looper.h>
+#include <Messenger.h>
 #include <Window.h>
 
+#include <IrcCodes.h>
 #include <Prefs.h>
 #include <TestDriver.h>
 
@@ -41,8 +44,8 @@ int32 listed_channels(TestDriver& driver, BWindow* server)
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        fprintf(stderr, "usage: %s HOST:PORT chan|list|mixed COUNT_FILE\n", argv[0]);
+    if (argc != 4 && !(argc == 5 && strcmp(argv[4], "debug") == 0)) {
+        fprintf(stderr, "usage: %s HOST:PORT chan|list|mixed COUNT_FILE [debug]\n", argv[0]);
         return 2;
     }
     const std::string scenario = argv[2];
@@ -57,6 +60,11 @@ int main(int argc, char** argv)
     BWindow* main = driver.FindWindow("Pelmor");
     if (main == nullptr)
         return 1;
+    if (argc == 5) {
+        BMessenger(driver.FindView(main, "MainView")).SendMessage(MSG_3000);
+        if (driver.FindWindow("Debug") == nullptr)
+            return 1;
+    }
     driver.Click(driver.FindView(main, "Start"));
     BWindow* server = driver.FindWindow("Server");
     if (server == nullptr)

@@ -18,7 +18,8 @@ if [ -n "${PELMOR_HEADLESS:-}" ]; then
     # server; the JSON line gains what the client held at the end.
     bench_server pelmor-headless "$SCEN" "${2:-}"
     export XDG_CONFIG_HOME="$T/config"
-    "$HEADLESS" "127.0.0.1:$PORT" "$SCEN" "$T/count" </dev/null >"$T/client.log" 2>&1 &
+    # PELMOR_DEBUG=1: with the debug window open.
+    "$HEADLESS" "127.0.0.1:$PORT" "$SCEN" "$T/count" ${PELMOR_DEBUG:+debug} </dev/null >"$T/client.log" 2>&1 &
     CLIENT_PID=$!
     KILL_PIDS+=("$CLIENT_PID")
     bench_pids "$CLIENT_PID"

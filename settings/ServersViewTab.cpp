@@ -16,8 +16,8 @@
 #include <UTF8.h>
 
 #include "NoteView.h"
-#include "PanelColors.h"
 #include "SettingsCheck.h"
+#include "ViewColors.h"
 #include "newButton.h"
 
 const encoding_entry sc_en[ENCODING_COUNT] = {

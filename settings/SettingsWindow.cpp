@@ -4,9 +4,9 @@
 #include <Screen.h>
 #include <TabView.h>
 
-#include "PanelColors.h"
 #include "ServersViewTab.h"
 #include "UserViewTab.h"
+#include "ViewColors.h"
 
 namespace
 {

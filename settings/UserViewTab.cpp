@@ -11,8 +11,8 @@
 #include <Window.h>
 
 #include "NoteView.h"
-#include "PanelColors.h"
 #include "SettingsCheck.h"
+#include "ViewColors.h"
 
 namespace
 {

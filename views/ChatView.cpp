@@ -1,5 +1,6 @@
 #include "ChatView.h"
 #include "Divider.h"
+#include "ViewColors.h"
 
 #include <cstdio>
 #include <cstring>
@@ -25,9 +26,6 @@
 namespace
 {
 
-const rgb_color sc_viewcolor = {220, 220, 220, 0};
-const rgb_color sc_highcolor = {250, 250, 250, 0};
-const rgb_color sc_lowcolor = {150, 150, 150, 0};
 const rgb_color sc_topic_color = {192, 192, 192, 255};
 const rgb_color sc_topic_editable = {128, 0, 0, 255};
 const rgb_color sc_topic_locked = {0, 0, 0, 255};

@@ -1,4 +1,5 @@
 #include "MainView.h"
+#include "ViewColors.h"
 
 #include <AppDefs.h>
 #include <Application.h>
@@ -15,13 +16,6 @@
 #include "ServerWindow.h"
 #include "SettingsWindow.h"
 #include "newButton.h"
-
-namespace
-{
-const rgb_color sc_viewcolor = {220, 220, 220, 0};
-const rgb_color sc_highcolor = {250, 250, 250, 0};
-const rgb_color sc_lowcolor = {150, 150, 150, 0};
-} // namespace
 
 MainView::MainView(BWindow* window)
     : BView(window->Bounds(), "MainView", B_FOLLOW_ALL_SIDES, B_WILL_DRAW | B_NAVIGABLE_JUMP),

@@ -1,5 +1,6 @@
 #include "ServerView.h"
 #include "Divider.h"
+#include "ViewColors.h"
 
 #include <cstdio>
 #include <cstring>
@@ -20,10 +21,6 @@
 
 namespace
 {
-
-const rgb_color sc_viewcolor = {220, 220, 220, 0};
-const rgb_color sc_highcolor = {250, 250, 250, 0};
-const rgb_color sc_lowcolor = {150, 150, 150, 0};
 
 const float sc_progress_max = 1000;
 

@@ -1,4 +1,5 @@
 #include "StatusBarView.h"
+#include "ViewColors.h"
 
 #include <cstring>
 #include <strings.h>
@@ -10,9 +11,6 @@
 namespace
 {
 
-const rgb_color sc_viewcolor = {220, 220, 220, 0};
-const rgb_color sc_highcolor = {250, 250, 250, 0};
-const rgb_color sc_lowcolor = {150, 150, 150, 0};
 const rgb_color sc_unread = {128, 0, 0, 255};
 const rgb_color sc_read = {0, 0, 0, 255};
 const float sc_pitch = 52;
@@ -128,8 +126,9 @@ void StatusBarView::check_window()
         auto* item = static_cast<statusItem*>(m_items.ItemAt(i));
         const BarWindow* found = nullptr;
         for (const BarWindow& window : *windows) {
-            if (strncasecmp(window.name.c_str(), item->name, sizeof(item->name) - 1) == 0 &&
-                window.name.size() <= sizeof(item->name) - 1) {
+            char label[64];
+            copy_name(label, window.name);
+            if (strcasecmp(label, item->name) == 0) {
                 found = &window;
                 break;
             }

@@ -4,6 +4,9 @@
 // line first, in one read-only text. At most one is open; the engines post
 // their copies to it through g_debug while it is.
 
+#include <deque>
+#include <string>
+
 #include <Window.h>
 
 class DebugWindow : public BWindow
@@ -19,4 +22,13 @@ public:
 
     // The most text the window keeps; the oldest lines go to make room.
     static const int32 kMaxBytes = 65535;
+
+private:
+    void show_pending();
+
+    // Lines that arrived since the last insertion, oldest first, and their
+    // bytes: a burst of traffic is inserted at once, not line by line, each
+    // of which would move the whole text.
+    std::deque<std::string> m_pending;
+    int32 m_pending_bytes = 0;
 };

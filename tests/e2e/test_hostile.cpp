@@ -14,6 +14,7 @@
 #include "EngineTestSupport.h"
 #include "ItemText.h"
 #include "ServerWindow.h"
+#include "StatusBarView.h"
 #include <irc.h>
 
 namespace
@@ -349,4 +350,48 @@ TEST_F(Hostile, ASlowChannelWindowPausesItsServerNotMemory)
         expected++;
     }
     EXPECT_EQ(expected, kLines);
+}
+
+// 100,000 lines into one channel window: the other windows' bars still
+// mark it unread within a pulse of its first line, while it works through
+// the flood.
+TEST_F(Hostile, StatusBarsKeepUpWhileAChannelFloods)
+{
+    Register();
+    server.Send(":alice!a@h JOIN :#big\r\n:alice!a@h JOIN :#quiet\r\n");
+    BWindow* big = client->WindowStarting("#big on 127.0.0.1");
+    BWindow* quiet = client->WindowStarting("#quiet on 127.0.0.1");
+    ASSERT_NE(big, nullptr);
+    ASSERT_NE(quiet, nullptr);
+    client->driver->Activate(big);
+    client->driver->Activate(quiet);
+    ASSERT_TRUE(client->driver->WaitIdle());
+    auto bigUnread = [&](BWindow* w) {
+        return client->driver->Locked(w, [&] {
+            auto* bar = dynamic_cast<StatusBarView*>(client->driver->FindView(w, "statusbar"));
+            for (const auto& cell : bar != nullptr ? bar->Cells() : decltype(bar->Cells()){})
+                if (cell.first == "#big")
+                    return cell.second;
+            return false;
+        });
+    };
+    ASSERT_TRUE(client->WaitUntil([&] { return !bigUnread(quiet) && !bigUnread(window); }));
+
+    std::string flood;
+    for (int i = 0; i < 100000; i++)
+        flood += ":u!u@h PRIVMSG #big :line " + std::to_string(i) + "\r\n";
+    std::thread sender([&] { server.Send(flood); });
+    ASSERT_TRUE(client->WaitPrinted("#big", "<u> line 0\n", 0));
+    const auto first = std::chrono::steady_clock::now();
+    const bool shown = client->WaitUntil([&] { return bigUnread(quiet) && bigUnread(window); });
+    const auto delay = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - first)
+                           .count();
+    const bool floodOver = client->Printed("#big", "<u> line 99999\n", 0);
+    sender.join();
+    ASSERT_TRUE(shown);
+    EXPECT_LT(delay, 1000) << "a pulse is half a second";
+    fprintf(stderr, "bars marked the flooded window after %lld ms%s\n", (long long)delay,
+            floodOver ? " (the flood had ended)" : ", the flood still running");
+    ASSERT_TRUE(client->WaitPrinted("#big", "<u> line 99999\n", 0));
 }

@@ -2,21 +2,16 @@
 // opened from the main window, its edits reach the server windows opened
 // afterwards, the engines and the settings file.
 
-#include "SessionSupport.h"
+#include "SessionTest.h"
 
 #include <cmath>
 
-#include <ListView.h>
-#include <Menu.h>
-#include <MenuBar.h>
 #include <MenuField.h>
-#include <MenuItem.h>
 #include <PopUpMenu.h>
 #include <TabView.h>
 #include <TextControl.h>
 #include <TextView.h>
 
-#include "Ngircd.h"
 #include "newComboBox.h"
 
 namespace
@@ -27,12 +22,14 @@ BPoint centre(BRect r)
     return BPoint(std::floor((r.left + r.right) / 2), std::floor((r.top + r.bottom) / 2));
 }
 
-class SettingsSession : public testing::Test
+class SettingsSession : public SessionTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(server.Ready()) << server.Log();
+        SessionTest::SetUp();
+        if (HasFatalFailure())
+            return;
         std::string address = "127.0.0.1:" + server.Port();
         client = std::make_unique<Client>(config, [&](BMessage* settings) {
             settings->RemoveName("nick");
@@ -49,15 +46,6 @@ protected:
         driver = client->driver.get();
         main = driver->FindWindow("Pelmor");
         ASSERT_NE(main, nullptr);
-    }
-    void TearDown() override
-    {
-        if (HasFailure()) {
-            fprintf(stderr, "%s", client ? client->Dump().c_str() : "");
-            for (Peer* peer : peers)
-                fprintf(stderr, "peer:\n%s", peer->Log().c_str());
-        }
-        client.reset();
     }
 
     std::vector<BWindow*> SettingsWindows()
@@ -139,22 +127,8 @@ protected:
             return items;
         });
     }
-    Peer& AddPeer(const std::string& nick)
-    {
-        owned.push_back(std::make_unique<Peer>(server.Port(), nick));
-        peers.push_back(owned.back().get());
-        EXPECT_TRUE(owned.back()->Registered()) << nick;
-        return *owned.back();
-    }
-
-    Ngircd server;
-    TestDir config;
-    std::unique_ptr<Client> client;
     TestDriver* driver = nullptr;
-    BWindow* main = nullptr;
     std::vector<BWindow*> servers;
-    std::vector<std::unique_ptr<Peer>> owned;
-    std::vector<Peer*> peers;
 };
 
 // The button opens one settings window; while it is open the main window

@@ -1,7 +1,7 @@
 #pragma once
 
-// The colours of the settings window's panels, as the program's other
-// panels have them: view, light edges, dark edges.
+// The grey of the program's views and bars, with their light and dark
+// edge colours.
 
 #include <GraphicsDefs.h>
 
