@@ -42,26 +42,34 @@ void NoteView::Draw(BRect)
     float line = std::ceil(metrics.ascent + metrics.descent + metrics.leading);
     float width = Bounds().Width();
 
-    // Greedy word wrap; a word wider than the view stands on a line alone.
+    // Greedy word wrap, each line of the text on lines of its own; a word
+    // wider than the view stands on a line alone.
     std::vector<std::string> lines;
-    std::string current;
-    size_t at = 0;
-    while (at < m_text.size()) {
-        size_t end = m_text.find(' ', at);
-        if (end == std::string::npos)
-            end = m_text.size();
-        std::string word = m_text.substr(at, end - at);
-        std::string joined = current.empty() ? word : current + " " + word;
-        if (!current.empty() && StringWidth(joined.c_str()) > width) {
-            lines.push_back(current);
-            current = word;
-        } else {
-            current = joined;
+    size_t start = 0;
+    while (start <= m_text.size()) {
+        size_t stop = m_text.find('\n', start);
+        if (stop == std::string::npos)
+            stop = m_text.size();
+        std::string current;
+        size_t at = start;
+        while (at < stop) {
+            size_t end = m_text.find(' ', at);
+            if (end == std::string::npos || end > stop)
+                end = stop;
+            std::string word = m_text.substr(at, end - at);
+            std::string joined = current.empty() ? word : current + " " + word;
+            if (!current.empty() && StringWidth(joined.c_str()) > width) {
+                lines.push_back(current);
+                current = word;
+            } else {
+                current = joined;
+            }
+            at = end + 1;
         }
-        at = end + 1;
+        if (!current.empty())
+            lines.push_back(current);
+        start = stop + 1;
     }
-    if (!current.empty())
-        lines.push_back(current);
 
     SetHighColor(sc_notecolor);
     float top = 0;

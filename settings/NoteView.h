@@ -1,8 +1,9 @@
 #pragma once
 
 // A few lines of text that tell the user why the settings window did not
-// take a value. Words wrap at the view's width; what does not fit in its
-// height is not drawn. Empty text draws nothing.
+// take a value. Words wrap at the view's width, and a line end starts a new
+// line; what does not fit in its height is not drawn. Empty text draws
+// nothing.
 
 #include <string>
 

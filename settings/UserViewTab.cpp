@@ -141,7 +141,8 @@ void UserViewTab::check_nicks()
         if (problem == nullptr)
             continue;
         char line[128];
-        snprintf(line, sizeof(line), "%s %s: not stored. ", labels[i], problem);
+        snprintf(line, sizeof(line), "%s%s %s: not stored.", text.empty() ? "" : "\n", labels[i],
+                 problem);
         text += line;
     }
     note->SetText(text.c_str());

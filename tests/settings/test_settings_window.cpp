@@ -420,6 +420,8 @@ TEST_F(SettingsWindowTest, AddTakesOnlyServers)
         EXPECT_EQ(ListEntries().size(), 3u) << bad;
         EXPECT_NE(Note().find("Not added"), std::string::npos) << bad;
     }
+    if (const char* dir = getenv("PELMOR_SNAPSHOTS"))
+        driver->SavePNG(window, std::string(dir) + "/settings-not-added.png");
     EXPECT_NE(Note().find("blank"), std::string::npos) << Note();
 
     ASSERT_NO_FATAL_FAILURE(Retype("Server", "irc.example.net:65535"));
@@ -446,6 +448,8 @@ TEST_F(SettingsWindowTest, ANicknameThatCannotBeSentIsNotStored)
     EXPECT_NE(Note().find("First nickname is empty"), std::string::npos) << Note();
     ASSERT_NO_FATAL_FAILURE(Retype("nick2", "   "));
     EXPECT_NE(Note().find("Second nickname is empty"), std::string::npos) << Note();
+    if (const char* dir = getenv("PELMOR_SNAPSHOTS"))
+        driver->SavePNG(window, std::string(dir) + "/settings-refused.png");
     ASSERT_NO_FATAL_FAILURE(Retype("name", "Alice B."));
     // A change of tab writes the page back: the nicknames stay.
     ASSERT_NO_FATAL_FAILURE(ShowTab(1));
