@@ -4,23 +4,15 @@
 
 #include "SessionTest.h"
 
-#include <cmath>
-
-#include <MenuField.h>
 #include <PopUpMenu.h>
-#include <TabView.h>
-#include <TextControl.h>
-#include <TextView.h>
 
+#include "SettingsWindowSteps.h"
 #include "newComboBox.h"
+
+using namespace settings_steps;
 
 namespace
 {
-
-BPoint centre(BRect r)
-{
-    return BPoint(std::floor((r.left + r.right) / 2), std::floor((r.top + r.bottom) / 2));
-}
 
 class SettingsSession : public SessionTest
 {
@@ -66,40 +58,6 @@ protected:
             ASSERT_STREQ(item->Label(), "Settings");
             item->Invoke();
         });
-        ASSERT_TRUE(driver->WaitIdle());
-    }
-    void Retype(BWindow* window, const char* field, const std::string& text)
-    {
-        auto* control = dynamic_cast<BTextControl*>(driver->FindView(window, field));
-        ASSERT_NE(control, nullptr) << field;
-        driver->Click(control->TextView());
-        driver->Key('a', B_COMMAND_KEY);
-        driver->Type(text);
-        ASSERT_TRUE(driver->WaitIdle());
-    }
-    void ShowTab(BWindow* window, int32 index)
-    {
-        auto* tabs = dynamic_cast<BTabView*>(driver->FindView(window, "tab_view"));
-        ASSERT_NE(tabs, nullptr);
-        driver->Click(tabs, centre(driver->Locked(window, [&] { return tabs->TabFrame(index); })));
-        ASSERT_TRUE(driver->WaitIdle());
-    }
-    void ChooseEncoding(BWindow* window, const char* label)
-    {
-        auto* field = dynamic_cast<BMenuField*>(driver->FindView(window, "Encoding"));
-        ASSERT_NE(field, nullptr);
-        BRect box = driver->Locked(window, [&] {
-            BRect b = field->Bounds();
-            b.left = field->Divider();
-            return b;
-        });
-        driver->Click(field, centre(box));
-        ASSERT_TRUE(driver->WaitIdle());
-        BWindow* menu = driver->FindWindow("en");
-        ASSERT_NE(menu, nullptr);
-        BMenuItem* item = driver->Locked(window, [&] { return field->Menu()->FindItem(label); });
-        ASSERT_NE(item, nullptr);
-        driver->Click(menu, centre(driver->Locked(menu, [&] { return item->Frame(); })));
         ASSERT_TRUE(driver->WaitIdle());
     }
     BWindow* Start()
@@ -177,13 +135,14 @@ TEST_F(SettingsSession, EditsReachLaterServerWindowsTheEnginesAndTheFile)
     ASSERT_TRUE(client->WaitUntil([&] { return SettingsWindows().size() == 1; }));
     BWindow* settings = SettingsWindows()[0];
     ASSERT_TRUE(driver->WaitIdle());
-    ASSERT_NO_FATAL_FAILURE(Retype(settings, "nick", "carol"));
-    ASSERT_NO_FATAL_FAILURE(Retype(settings, "nick2", "carol2"));
-    ASSERT_NO_FATAL_FAILURE(ShowTab(settings, 1));
+    ASSERT_NO_FATAL_FAILURE(retype(*driver, settings, "nick", "carol"));
+    ASSERT_NO_FATAL_FAILURE(retype(*driver, settings, "nick2", "carol2"));
+    ASSERT_NO_FATAL_FAILURE(show_tab(*driver, settings, 1));
     std::string address = "127.0.0.1:" + server.Port();
-    ASSERT_NO_FATAL_FAILURE(Retype(settings, "Server", address));
+    ASSERT_NO_FATAL_FAILURE(retype(*driver, settings, "Server", address));
     driver->Click(driver->FindView(settings, "Add"));
-    ASSERT_NO_FATAL_FAILURE(ChooseEncoding(settings, "Cyrillic / MS-Windows Codepage 1251"));
+    ASSERT_NO_FATAL_FAILURE(
+        choose_encoding(*driver, settings, "Cyrillic / MS-Windows Codepage 1251"));
     driver->Close(settings);
     ASSERT_TRUE(client->WaitUntil([&] { return SettingsWindows().empty(); }));
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -14,30 +13,20 @@
 #include <Box.h>
 #include <ListItem.h>
 #include <ListView.h>
-#include <Looper.h>
-#include <Menu.h>
 #include <MenuField.h>
-#include <MenuItem.h>
 #include <Prefs.h>
-#include <TabView.h>
 #include <TestDriver.h>
-#include <TextControl.h>
-#include <TextView.h>
 #include <Window.h>
 
 #include "NoteView.h"
 #include "ServersViewTab.h"
 #include "SettingsCheck.h"
 #include "SettingsWindow.h"
+#include "SettingsWindowSteps.h"
 #include "TestDir.h"
 
 namespace
 {
-
-BPoint centre(BRect r)
-{
-    return BPoint(std::floor((r.left + r.right) / 2), std::floor((r.top + r.bottom) / 2));
-}
 
 class SettingsWindowTest : public testing::Test
 {
@@ -114,27 +103,10 @@ protected:
         window = nullptr;
     }
     BView* View(const char* name) { return driver->FindView(window, name); }
-    void ShowTab(int32 index)
-    {
-        auto* tabs = dynamic_cast<BTabView*>(View("tab_view"));
-        ASSERT_NE(tabs, nullptr);
-        BRect tab = driver->Locked(window, [&] { return tabs->TabFrame(index); });
-        driver->Click(tabs, centre(tab));
-        ASSERT_TRUE(driver->WaitIdle());
-        ASSERT_EQ(driver->Locked(window, [&] { return tabs->Selection(); }), index);
-    }
-    // Replaces the text of a field as the user would: select all, type.
+    void ShowTab(int32 index) { settings_steps::show_tab(*driver, window, index); }
     void Retype(const char* field, const std::string& text)
     {
-        auto* control = dynamic_cast<BTextControl*>(View(field));
-        ASSERT_NE(control, nullptr) << field;
-        driver->Click(control->TextView());
-        driver->Key('a', B_COMMAND_KEY);
-        if (text.empty())
-            driver->Key(B_BACKSPACE);
-        else
-            driver->Type(text);
-        ASSERT_TRUE(driver->WaitIdle());
+        settings_steps::retype(*driver, window, field, text);
     }
     std::string Note()
     {
@@ -162,7 +134,7 @@ protected:
     {
         BListView* list = List();
         BRect row = driver->Locked(window, [&] { return list->ItemFrame(index); });
-        driver->Click(list, centre(row));
+        driver->Click(list, settings_steps::centre(row));
         ASSERT_TRUE(driver->WaitIdle());
     }
     void Press(const char* button)
@@ -180,25 +152,9 @@ protected:
             return std::string(label != nullptr ? label : "");
         });
     }
-    // Opens the "Encoding" menu with a click and chooses the item.
     void ChooseEncoding(const char* label)
     {
-        auto* field = dynamic_cast<BMenuField*>(View("Encoding"));
-        ASSERT_NE(field, nullptr);
-        BRect box = driver->Locked(window, [&] {
-            BRect b = field->Bounds();
-            b.left = field->Divider();
-            return b;
-        });
-        driver->Click(field, centre(box));
-        ASSERT_TRUE(driver->WaitIdle());
-        BWindow* menuWindow = driver->FindWindow("en");
-        ASSERT_NE(menuWindow, nullptr);
-        BMenuItem* item = driver->Locked(window, [&] { return field->Menu()->FindItem(label); });
-        ASSERT_NE(item, nullptr) << label;
-        BRect frame = driver->Locked(menuWindow, [&] { return item->Frame(); });
-        driver->Click(menuWindow, centre(frame));
-        ASSERT_TRUE(driver->WaitIdle());
+        settings_steps::choose_encoding(*driver, window, label);
     }
 
     TestDir config;
