@@ -14,6 +14,7 @@
 
 #include "DebugWindow.h"
 #include "ServerWindow.h"
+#include "SettingsWindow.h"
 #include "newButton.h"
 
 MainView::MainView(BWindow* window)
@@ -90,7 +91,9 @@ void MainView::MessageReceived(BMessage* message)
 {
     switch (message->what) {
     case MSG_MFST:
-        // The settings window comes with a later change.
+        // One settings window at most: a second request shows the open one.
+        if (!bring_to_front(m_settings))
+            m_settings = BMessenger(new SettingsWindow());
         break;
     case MSG_3000:
         // One debug window at most: a second request shows the open one.

@@ -1,6 +1,7 @@
 // The real pelmor on an X server (Xvfb), driven only through the X server
 // with xdotool: start, connect to ngircd, join a channel, type a line that
-// another user of the server receives.
+// another user of the server receives; change the nickname in the settings
+// window and register with it.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,8 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <X11/Xlib.h>
 
 #include "Ngircd.h"
 #include "SessionSupport.h"
@@ -51,6 +54,40 @@ unsigned long WaitXWindow(const std::string& titlePattern, bigtime_t limit = 10 
 void ClickAt(int x, int y)
 {
     Xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+}
+
+// What a window manager does when the close box is clicked.
+void SendCloseRequest(unsigned long window)
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr)
+        return;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XCloseDisplay(display);
+}
+
+bool XWindowGone(unsigned long window)
+{
+    std::string output;
+    return RunProgram({"xwininfo", "-id", std::to_string(window)}, &output) != 0;
+}
+
+pid_t StartPelmor()
+{
+    pid_t pelmor = fork();
+    if (pelmor == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        execl(PELMOR_BINARY, PELMOR_BINARY, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pelmor;
 }
 
 } // namespace
@@ -120,6 +157,72 @@ TEST(PelmorOnX11, ConnectsJoinsAndSaysSomethingAnotherUserReads)
         if (RunProgram({"xwd", "-root", "-silent"}, &shot) == 0)
             TestDir::WriteFile(path, shot);
     }
+    kill(pelmor, SIGKILL);
+    waitpid(pelmor, nullptr, 0);
+    if (HasFailure())
+        fprintf(stderr, "bob:\n%s", bob.Log().c_str());
+}
+
+TEST(PelmorOnX11, RegistersWithTheNicknameSetInTheSettingsWindow)
+{
+    Ngircd server;
+    ASSERT_TRUE(server.Ready()) << server.Log();
+    XServer display;
+    ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start";
+    UseOnly(display);
+    TestDir config;
+    config.UseAsConfigHome();
+    {
+        Prefs prefs("Pelmor settings", "Pelmor");
+        prefs.Lock();
+        prefs.GetMsg()->ReplaceString("nick", "alice");
+        prefs.GetMsg()->RemoveName("default_server");
+        prefs.GetMsg()->AddString("default_server", ("127.0.0.1:" + server.Port()).c_str());
+        prefs.Unlock();
+    }
+    Peer bob(server.Port(), "bob");
+    ASSERT_TRUE(bob.Registered());
+
+    pid_t pelmor = StartPelmor();
+    int x, y, height;
+    unsigned long main = WaitXWindow("^Pelmor$");
+    ASSERT_NE(main, 0u);
+    ASSERT_TRUE(XGeometry(main, &x, &y, &height));
+    unsigned long settings = 0;
+    for (int i = 0; i < 10 && settings == 0; i++) {
+        ClickAt(x + 288, y + 32); // "Settings"
+        settings = WaitXWindow("^Settings$", kSecond);
+    }
+    ASSERT_NE(settings, 0u);
+    usleep(300000);
+    ASSERT_TRUE(XGeometry(settings, &x, &y, &height));
+    // The first nickname's field: the page under the tabs, the box in the
+    // page, the field right of its 70-pixel label.
+    ClickAt(x + 150, y + 56);
+    Xdo("key ctrl+a");
+    RunProgram({"xdotool", "type", "--delay", "15", "dora"});
+    usleep(200000);
+    SendCloseRequest(settings);
+    ASSERT_TRUE(WaitFor([&] { return XWindowGone(settings); }));
+
+    ASSERT_TRUE(XGeometry(main, &x, &y, &height));
+    unsigned long window = 0;
+    for (int i = 0; i < 10 && window == 0; i++) {
+        ClickAt(x + 70, y + 32); // "Start"
+        window = WaitXWindow("^Server$", kSecond);
+    }
+    ASSERT_NE(window, 0u);
+    usleep(300000);
+    ASSERT_TRUE(XGeometry(window, &x, &y, &height));
+    ClickAt(x + 240, y + 16); // "Connect"
+    // The new nickname is the one the server knows: bob can write to it.
+    ASSERT_NE(WaitXWindow("^127.0.0.1:"), 0u);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            bob.Send("WHOIS dora");
+            return bob.Receives(" 311 bob dora ", 200);
+        },
+        10 * kSecond));
     kill(pelmor, SIGKILL);
     waitpid(pelmor, nullptr, 0);
     if (HasFailure())
