@@ -106,6 +106,11 @@ bool LineSplitter::Next(char** data, char* end)
 
 size_t line_to_utf8(int16 encoding, const char* raw, size_t length, char* out)
 {
+    // A line that is valid UTF-8 is taken as it is whatever set is chosen:
+    // today's networks send UTF-8, and a legacy set's text beyond ASCII is
+    // almost never valid UTF-8.
+    if (encoding != B_UTF8_CONVERSION && is_valid_utf8(raw, int32(length)))
+        encoding = B_UTF8_CONVERSION;
     int32 sourceLength = int32(length);
     int32 outLength = LINE_MAX_UTF8;
     int32 state = 0;
@@ -115,6 +120,12 @@ size_t line_to_utf8(int16 encoding, const char* raw, size_t length, char* out)
         outLength = LINE_MAX_UTF8;
         convert_to_utf8(uint32(kDefaultEncoding), raw, &sourceLength, out, &outLength, &state,
                         B_SUBSTITUTE);
+    }
+    // A character cut off at the end of the line is shown, not lost.
+    if (encoding == B_UTF8_CONVERSION && size_t(sourceLength) < length &&
+        outLength + 3 <= LINE_MAX_UTF8 && sourceLength + 4 > int32(length)) {
+        memcpy(out + outLength, "\xEF\xBF\xBD", 3);
+        outLength += 3;
     }
     out[outLength] = '\0';
     return size_t(outLength);

@@ -12,6 +12,7 @@
 #include <File.h>
 #include <FindDirectory.h>
 #include <Path.h>
+#include <UTF8.h>
 
 #include "SettingsAlert.h"
 
@@ -76,6 +77,9 @@ void Prefs::MakeDefault()
     m_default_msg->AddString("server", "irc.oftc.net");
     for (const irc_color_item& item : irc_color)
         m_default_msg->AddData(item.name, B_ANY_TYPE, &item.color, sizeof(rgb_color), true);
+    // A new settings file speaks UTF-8, as today's networks do; a file
+    // without the key keeps reading as code page 1252, as before.
+    m_default_msg->AddInt16("encoding", int16(B_UTF8_CONVERSION));
 }
 
 status_t Prefs::LoadPrefs()

@@ -31,6 +31,7 @@ const encoding_entry sc_en[ENCODING_COUNT] = {
     {B_MS_WINDOWS_CONVERSION, "Western / MS-Windows Codepage 1252"},
     {B_KOI8R_CONVERSION, "Cyrillic /KOI8-R"},
     {B_MS_WINDOWS_1251_CONVERSION, "Cyrillic / MS-Windows Codepage 1251"},
+    {B_UTF8_CONVERSION, "Unicode / UTF-8"},
 };
 
 namespace

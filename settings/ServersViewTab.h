@@ -25,7 +25,7 @@ struct encoding_entry {
     char name[64];
 };
 
-enum { ENCODING_COUNT = 10 };
+enum { ENCODING_COUNT = 11 };
 extern const encoding_entry sc_en[ENCODING_COUNT];
 
 class ServersViewTab : public BView

@@ -125,3 +125,44 @@ TEST(LineReader, LinesAroundTheCutReadAsOneByteAtATime)
         }
     }
 }
+
+// What the reader makes of the three kinds of text a channel carries today
+// (UTF-8, Latin-1, code page 1251) under each choice: a line that is valid
+// UTF-8 is taken as it is whatever the choice; any other line is read in
+// the chosen set, and in UTF-8 its bad bytes show as U+FFFD, never lost.
+TEST(LineReader, ValidUtf8IsTakenAsItIsAndTheRestInTheChosenSet)
+{
+    const std::string fffd = "\xEF\xBF\xBD";
+    const std::string utf8 = "\xD0\x9F\xD1\x80\xD0\xB8 caf\xC3\xA9"; // "При café"
+    const std::string bytes = utf8 + "\r\n" +
+                              "caf\xE9\r\n"       // Latin-1 "café"
+                              "\xCF\xF0\xE8\r\n"; // code page 1251 "При"
+    struct Case {
+        int16 encoding;
+        std::string latin1, cp1251;
+    } cases[] = {
+        {B_MS_WINDOWS_CONVERSION, "caf\xC3\xA9", "\xC3\x8F\xC3\xB0\xC3\xA8"},
+        {B_MS_WINDOWS_1251_CONVERSION, "caf\xD0\xB9", "\xD0\x9F\xD1\x80\xD0\xB8"},
+        {B_UTF8_CONVERSION, "caf" + fffd, fffd + fffd + fffd},
+    };
+    for (const Case& c : cases) {
+        const auto lines = take_all(bytes, c.encoding);
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[0].text, utf8 + "\n") << c.encoding;
+        EXPECT_EQ(lines[1].text, c.latin1 + "\n") << c.encoding;
+        EXPECT_EQ(lines[2].text, c.cp1251 + "\n") << c.encoding;
+    }
+
+    // Sent in the chosen set: UTF-8 as it is, cut at a character boundary.
+    char wire[LINE_MAX_WIRE + 1];
+    ASSERT_EQ(line_to_wire(B_UTF8_CONVERSION, (utf8 + "\n").c_str(), wire), utf8.size() + 1);
+    EXPECT_EQ(std::string(wire), utf8 + "\n");
+    std::string longLine;
+    while (longLine.size() < 600)
+        longLine += "\xC3\xA9";
+    size_t sent = line_to_wire(B_UTF8_CONVERSION, (longLine + "\n").c_str(), wire);
+    EXPECT_EQ(sent, size_t(LINE_MAX_BODY) + 1);
+    EXPECT_TRUE(is_valid_utf8(wire, int32(sent)));
+    ASSERT_EQ(line_to_wire(B_MS_WINDOWS_CONVERSION, "caf\xC3\xA9\n", wire), 5u);
+    EXPECT_EQ(std::string(wire), "caf\xE9\n");
+}

@@ -20,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <UTF8.h>
+
 #include "TestDir.h"
 
 namespace
@@ -48,17 +50,23 @@ TEST(Prefs, DefaultsHoldExactlyTheKeysInOrder)
     Prefs prefs(kFile, "Pelmor");
     BMessage* msg = prefs.GetMsg();
     const char* expected[] = {"nick", "nick2", "name",   "userinfo", "server", "txt",
-                              "bkg",  "usr",   "cannel", "hilite",   "err"};
-    ASSERT_EQ(msg->CountNames(B_ANY_TYPE), 11);
-    for (int32 i = 0; i < 11; i++) {
+                              "bkg",  "usr",   "cannel", "hilite",   "err",    "encoding"};
+    ASSERT_EQ(msg->CountNames(B_ANY_TYPE), 12);
+    for (int32 i = 0; i < 12; i++) {
         const char* name;
         type_code type;
         int32 count;
         ASSERT_EQ(msg->GetInfo(B_ANY_TYPE, i, &name, &type, &count), B_OK);
         EXPECT_STREQ(name, expected[i]);
         EXPECT_EQ(count, strcmp(name, "server") == 0 ? 2 : 1) << name;
-        EXPECT_EQ(type, type_code(i < 5 ? B_STRING_TYPE : B_ANY_TYPE)) << name;
+        EXPECT_EQ(type, type_code(i < 5    ? B_STRING_TYPE
+                                  : i < 11 ? B_ANY_TYPE
+                                           : B_INT16_TYPE))
+            << name;
     }
+    int16 encoding = 0;
+    EXPECT_EQ(msg->FindInt16("encoding", &encoding), B_OK);
+    EXPECT_EQ(encoding, int16(B_UTF8_CONVERSION)) << "a new file speaks UTF-8";
     EXPECT_STREQ(msg->GetString("nick"), "be_user");
     EXPECT_STREQ(msg->GetString("nick2"), "be_user_2");
     const char* first;
@@ -91,7 +99,7 @@ TEST(Prefs, FirstStartCreatesAnEmptyFileAndWritesItAtExit)
         EXPECT_EQ(TestDir::ReadFile(path), "") << "nothing is written before exit";
         prefs.Lock();
         prefs.GetMsg()->ReplaceString("nick", "alice");
-        prefs.GetMsg()->AddInt16("encoding", 17);
+        prefs.GetMsg()->ReplaceInt16("encoding", 17);
         written = flatten(*prefs.GetMsg());
         prefs.Unlock();
     }
@@ -422,15 +430,18 @@ TEST(Prefs, TheEncodingReadIsAlwaysCurrent)
     EXPECT_EQ(app_encoding(14), 14) << "no store";
     Prefs first(nullptr, nullptr);
     Prefs second(nullptr, nullptr);
-    set_app_prefs(&first);
-    EXPECT_EQ(app_encoding(14), 14) << "no value";
-    EXPECT_EQ(app_encoding(3), 3) << "the caller's fallback";
-
     auto edit = [](Prefs& prefs, auto change) {
         prefs.Lock();
         change(prefs.GetMsg());
         prefs.Unlock();
     };
+    // Stores made as an older version made them: no "encoding".
+    edit(first, [](BMessage* m) { m->RemoveName("encoding"); });
+    edit(second, [](BMessage* m) { m->RemoveName("encoding"); });
+    set_app_prefs(&first);
+    EXPECT_EQ(app_encoding(14), 14) << "no value";
+    EXPECT_EQ(app_encoding(3), 3) << "the caller's fallback";
+
     edit(first, [](BMessage* m) { m->AddInt16("encoding", 17); });
     EXPECT_EQ(app_encoding(14), 17);
     edit(first, [](BMessage* m) { m->ReplaceInt16("encoding", 16); });

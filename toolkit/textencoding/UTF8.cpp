@@ -750,11 +750,78 @@ void iconv_from_utf8(iconv_t cd, const uint8* src, int32 srcLen, uint8* dst, int
     written = int32(run.out - out);
 }
 
+// The length of the valid UTF-8 character at `in` (at most `left` bytes
+// there): 1 to 4; 0 when the bytes there cannot begin one (a stray
+// continuation byte, an overlong form, a surrogate, beyond U+10FFFF); -1
+// when they begin one that `left` cuts short.
+int32 utf8_char_length(const uint8* in, int32 left)
+{
+    const uint8 lead = in[0];
+    if (lead < 0x80)
+        return 1;
+    int32 length;
+    uint8 low = 0x80, high = 0xBF; // the second byte's range
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0; // overlong
+        else if (lead == 0xED)
+            high = 0x9F; // surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90; // overlong
+        else if (lead == 0xF4)
+            high = 0x8F; // beyond U+10FFFF
+    } else {
+        return 0;
+    }
+    for (int32 i = 1; i < length; i++) {
+        if (i >= left)
+            return -1;
+        const uint8 byte = in[i];
+        if (i == 1 ? (byte < low || byte > high) : (byte < 0x80 || byte > 0xBF))
+            return 0;
+    }
+    return length;
+}
+
+// UTF-8 to UTF-8: valid characters as they are, each byte that begins no
+// valid character as U+FFFD.
+void utf8_to_utf8(const uint8* in, int32 inLength, uint8* out, int32 outLength, int32& consumed,
+                  int32& written)
+{
+    static const uint8 kReplacement[3] = {0xEF, 0xBF, 0xBD};
+    while (consumed < inLength) {
+        const int32 length = utf8_char_length(in + consumed, inLength - consumed);
+        if (length < 0)
+            break; // cut short: left for the next call
+        const uint8* from = length == 0 ? kReplacement : in + consumed;
+        const int32 bytes = length == 0 ? 3 : length;
+        if (written + bytes > outLength)
+            break;
+        memcpy(out + written, from, size_t(bytes));
+        written += bytes;
+        consumed += length == 0 ? 1 : length;
+    }
+}
+
 status_t convert(bool toUtf8, uint32 code, const char* src, int32* srcLen, char* dst, int32* dstLen,
                  int32* state, char substitute)
 {
     if (state != nullptr)
         *state = 0;
+    if (code == B_UTF8_CONVERSION && src != nullptr && srcLen != nullptr && dst != nullptr &&
+        dstLen != nullptr && *srcLen >= 0 && *dstLen >= 0) {
+        int32 consumed = 0, written = 0;
+        utf8_to_utf8(reinterpret_cast<const uint8*>(src), *srcLen, reinterpret_cast<uint8*>(dst),
+                     *dstLen, consumed, written);
+        *srcLen = consumed;
+        *dstLen = written;
+        return B_OK;
+    }
     if (src == nullptr || srcLen == nullptr || dst == nullptr || dstLen == nullptr || *srcLen < 0 ||
         *dstLen < 0 || code >= kEncodingCount || kEncodings[code].kind == Kind::kNone) {
         if (srcLen != nullptr)
@@ -805,4 +872,22 @@ status_t convert_from_utf8(uint32 dstEncoding, const char* src, int32* srcLen, c
                            int32* dstLen, int32* state, char substitute)
 {
     return convert(false, dstEncoding, src, srcLen, dst, dstLen, state, substitute);
+}
+
+bool is_valid_utf8(const char* text, int32 length)
+{
+    if (text == nullptr || length < 0)
+        return false;
+    const uint8* in = reinterpret_cast<const uint8*>(text);
+    for (int32 at = 0; at < length;) {
+        if (in[at] < 0x80) {
+            at++;
+            continue;
+        }
+        const int32 bytes = utf8_char_length(in + at, length - at);
+        if (bytes <= 0)
+            return false;
+        at += bytes;
+    }
+    return true;
 }

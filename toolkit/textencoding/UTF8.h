@@ -44,6 +44,9 @@ enum {
     B_MS_DOS_866_CONVERSION = 18,      // DOS code page 866, Cyrillic
     B_MS_DOS_CONVERSION = 19,          // DOS code page 437
     B_EUC_KR_CONVERSION = 20,          // EUC-KR, Korean
+    // UTF-8 itself, numbered apart from the legacy sets: what is not valid
+    // UTF-8 becomes U+FFFD (the substitute byte would not be a character).
+    B_UTF8_CONVERSION = 100,
 };
 
 // What an unconvertible character becomes unless the caller picks another.
@@ -62,3 +65,8 @@ status_t convert_to_utf8(uint32 srcEncoding, const char* src, int32* srcLen, cha
                          int32* dstLen, int32* state, char substitute = B_SUBSTITUTE);
 status_t convert_from_utf8(uint32 dstEncoding, const char* src, int32* srcLen, char* dst,
                            int32* dstLen, int32* state, char substitute = B_SUBSTITUTE);
+
+// Whether the `length` bytes at `text` are valid UTF-8 throughout (no
+// overlong forms, surrogates or code points beyond U+10FFFF, no character
+// cut off at the end).
+bool is_valid_utf8(const char* text, int32 length);

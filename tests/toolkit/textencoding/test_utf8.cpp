@@ -342,3 +342,46 @@ TEST(TextEncodingTest, SingleByteSetsConvertLongTextAsEachByteAlone)
         }
     }
 }
+
+// UTF-8 as a set of its own: valid characters pass as they are, every byte
+// that begins no valid character becomes U+FFFD, a character cut off at the
+// end waits for the rest, and the output is cut at character boundaries.
+TEST(TextEncodingTest, Utf8PassesValidTextAndReplacesEveryBadByte)
+{
+    const std::string valid = "caf\xC3\xA9 \xD0\x9F \xE2\x82\xAC \xF0\x9F\x98\x80";
+    for (bool toUtf8 : {true, false}) {
+        Result r = convert(toUtf8, B_UTF8_CONVERSION, valid, 256);
+        EXPECT_EQ(r.status, B_OK);
+        EXPECT_EQ(r.out, valid);
+        EXPECT_EQ(r.consumed, int32(valid.size()));
+    }
+    const std::string fffd = "\xEF\xBF\xBD";
+    struct Case {
+        std::string in, out;
+    } cases[] = {
+        {"a\x80z", "a" + fffd + "z"},                    // stray continuation byte
+        {"\xC0\xAF", fffd + fffd},                       // overlong "/"
+        {"\xE0\x80\xAF", fffd + fffd + fffd},            // overlong, three bytes
+        {"\xED\xA0\x80", fffd + fffd + fffd},            // a surrogate
+        {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd}, // beyond U+10FFFF
+        {"\xC3(", fffd + "("},                           // a lead byte without its tail
+        {"\xCF\xF0\xE8!", fffd + fffd + fffd + "!"},     // code page 1251 text
+    };
+    for (const Case& c : cases) {
+        Result r = to_utf8(B_UTF8_CONVERSION, c.in);
+        EXPECT_EQ(r.out, c.out) << c.in;
+        EXPECT_EQ(r.consumed, int32(c.in.size())) << c.in;
+        EXPECT_FALSE(is_valid_utf8(c.in.data(), int32(c.in.size()))) << c.in;
+    }
+    EXPECT_TRUE(is_valid_utf8(valid.data(), int32(valid.size())));
+    EXPECT_TRUE(is_valid_utf8("", 0));
+    EXPECT_FALSE(is_valid_utf8("ab\xE2\x82", 4)) << "a character cut off at the end";
+    EXPECT_FALSE(is_valid_utf8(nullptr, 1));
+
+    Result cut = to_utf8(B_UTF8_CONVERSION, "ab\xE2\x82");
+    EXPECT_EQ(cut.out, "ab");
+    EXPECT_EQ(cut.consumed, 2) << "the cut character waits for the rest";
+    Result full = from_utf8(B_UTF8_CONVERSION, "a\xC3\xA9\xE2\x82\xAC", 4);
+    EXPECT_EQ(full.out, "a\xC3\xA9");
+    EXPECT_EQ(full.consumed, 3) << "no half character at the end of the output";
+}
