@@ -63,9 +63,7 @@ struct Lookup {
     std::mutex lock;
     std::condition_variable finished;
     bool done = false;
-    bool found = false;
-    struct in_addr address {
-    };
+    std::vector<struct sockaddr_storage> addresses;
     std::string host;
 };
 
@@ -75,14 +73,19 @@ void* run_lookup(void* data)
     delete static_cast<std::shared_ptr<Lookup>*>(data);
     struct addrinfo hints {
     };
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     struct addrinfo* result = nullptr;
     int error = sLookup.load()(lookup->host.c_str(), nullptr, &hints, &result);
     std::lock_guard<std::mutex> guard(lookup->lock);
-    if (error == 0 && result != nullptr && result->ai_addr != nullptr) {
-        lookup->found = true;
-        lookup->address = reinterpret_cast<struct sockaddr_in*>(result->ai_addr)->sin_addr;
+    for (struct addrinfo* at = error == 0 ? result : nullptr; at != nullptr; at = at->ai_next) {
+        if (at->ai_addr == nullptr || (at->ai_family != AF_INET && at->ai_family != AF_INET6) ||
+            at->ai_addrlen > sizeof(struct sockaddr_storage))
+            continue;
+        struct sockaddr_storage address {
+        };
+        memcpy(&address, at->ai_addr, at->ai_addrlen);
+        lookup->addresses.push_back(address);
     }
     if (result != nullptr)
         freeaddrinfo(result);
@@ -331,10 +334,9 @@ int32 irc::net_irc_thread()
     return 0;
 }
 
-bool irc::resolve(struct sockaddr_in* address)
+bool irc::resolve(std::vector<struct sockaddr_storage>* addresses)
 {
-    memset(address, 0, sizeof(*address));
-    address->sin_family = AF_INET;
+    addresses->clear();
 
     auto lookup = std::make_shared<Lookup>();
     lookup->host = m_server;
@@ -356,10 +358,8 @@ bool irc::resolve(struct sockaddr_in* address)
             return false; // the lookup finishes on its own and frees itself
         lookup->finished.wait_for(lock, std::chrono::milliseconds(20));
     }
-    if (!lookup->found)
-        return false;
-    address->sin_addr = lookup->address;
-    return true;
+    *addresses = lookup->addresses;
+    return !addresses->empty();
 }
 
 bool irc::connect_socket()
@@ -370,16 +370,25 @@ bool irc::connect_socket()
     // A port that is not a number from 1 to 65535 cannot be connected to;
     // taking its low 16 bits would quietly dial a different one.
     bool validPort = end != m_port && *end == '\0' && port >= 1 && port <= 65535;
-    m_addr.sin_port = htons(uint16_t(port));
 
-    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (s < 0) {
-        msg_info("ERROR : socket()\n");
-        return false;
-    }
+    // Each address in turn until one takes the connection: a name often
+    // has an IPv6 and an IPv4 address, and only one may be served.
+    int s = -1;
     bool connected = false;
-    if (validPort) {
-        int result = ::connect(s, reinterpret_cast<struct sockaddr*>(&m_addr), sizeof(m_addr));
+    for (size_t i = 0; validPort && !connected && i < m_addr.size() && !m_quit.load(); i++) {
+        struct sockaddr_storage address = m_addr[i];
+        socklen_t length;
+        if (address.ss_family == AF_INET6) {
+            reinterpret_cast<struct sockaddr_in6*>(&address)->sin6_port = htons(uint16_t(port));
+            length = sizeof(struct sockaddr_in6);
+        } else {
+            reinterpret_cast<struct sockaddr_in*>(&address)->sin_port = htons(uint16_t(port));
+            length = sizeof(struct sockaddr_in);
+        }
+        s = socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (s < 0)
+            continue;
+        int result = ::connect(s, reinterpret_cast<struct sockaddr*>(&address), length);
         if (result == 0) {
             connected = true;
         } else if (errno == EINPROGRESS) {
@@ -390,16 +399,19 @@ bool irc::connect_socket()
                     continue;
                 if (ready > 0 && (fds[0].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
                     int error = 0;
-                    socklen_t length = sizeof(error);
+                    socklen_t size = sizeof(error);
                     connected =
-                        getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+                        getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
                 }
                 break;
             }
         }
+        if (!connected) {
+            close(s);
+            s = -1;
+        }
     }
     if (!connected) {
-        close(s);
         if (!m_quit.load())
             msg_info("ERROR : connect()\n");
         return false;
@@ -415,7 +427,11 @@ bool irc::connectclient()
     char host[65] = {};
     if (gethostname(host, sizeof(host) - 1) != 0)
         strcpy(host, "localhost");
-    format_line(m_line, sizeof(m_line), "USER %s %s %s :%s\n", m_user, host, m_server, "INFO");
+    // The server's name stands in the middle of the line: an IPv6 address
+    // such as "::1" would start the trailing parameter there, and servers
+    // ignore the field, so such a name goes as "*".
+    const char* server = m_server[0] == ':' || strchr(m_server, ' ') != nullptr ? "*" : m_server;
+    format_line(m_line, sizeof(m_line), "USER %s %s %s :%s\n", m_user, host, server, "INFO");
     msg_from_srv(m_line);
     if (!writeln(m_line)) {
         msg_info("ERROR : writeln ()");

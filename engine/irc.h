@@ -45,6 +45,8 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <vector>
 
 #include <Handler.h>
 #include <Looper.h>
@@ -165,7 +167,7 @@ private:
     // read. `*plain` when it is a plain line (see parse_own).
     bool read_line(char* buffer, char** line, size_t* length, bool* plain);
 
-    bool resolve(struct sockaddr_in* address);
+    bool resolve(std::vector<struct sockaddr_storage>* addresses);
     bool connect_socket();
     // Waits until the socket has data and the window has room for more
     // lines (true), writing queued lines meanwhile; false when the
@@ -200,7 +202,9 @@ private:
 
     BLooper* m_looper;
     std::shared_ptr<BPrivate::Backlog> m_backlog;
-    struct sockaddr_in m_addr;
+    // Every address the server's name has, IPv6 and IPv4, in the resolver's
+    // order: each is tried until one connects.
+    std::vector<struct sockaddr_storage> m_addr;
     std::atomic<int> m_socket;
     char m_server[256];
     char m_cur_nick[32];

@@ -1,4 +1,5 @@
 #include "SettingsCheck.h"
+#include "ServerText.h"
 
 namespace
 {
@@ -50,15 +51,14 @@ const char* server_problem(const char* text)
         return "Type a server first";
     if (has_blank(server))
         return "A server holds no blanks";
-    size_t colon = server.find(':');
-    std::string host = server.substr(0, colon);
-    if (host.empty())
+    std::string host, port;
+    if (!split_server_text(server, &host, &port)) {
+        if (server[0] == '[' && !host.empty())
+            return "After the address in brackets only :port may follow";
         return "The host name is missing";
+    }
     if (host.size() > kMaxHost)
         return "The host name is too long";
-    if (colon == std::string::npos)
-        return nullptr;
-    std::string port = server.substr(colon + 1);
     if (port.empty() || port.size() > 5)
         return "The port must be 1 to 65535";
     long value = 0;

@@ -21,6 +21,7 @@
 #include "IRCView.h"
 #include "PrintLog.h"
 #include "PrivatWindow.h"
+#include "ServerText.h"
 #include "ServerView.h"
 #include "StatusBarView.h"
 #include "TextFit.h"
@@ -218,12 +219,10 @@ void ServerWindow::connect()
 
     const char* text = combo->GetString();
     std::string server = text != nullptr ? text : "";
-    size_t colon = server.find(':');
-    std::string host = server.substr(0, colon);
-    std::string port = colon == std::string::npos ? "6667" : server.substr(colon + 1);
+    std::string host, port;
     // The engine keeps 255 bytes of each; a longer text is refused, not
     // cut into another server's name.
-    if (host.empty() || host.size() > 255 || port.size() > 127) {
+    if (!split_server_text(server, &host, &port) || host.size() > 255 || port.size() > 127) {
         w_print("Not a server: type a host name, optionally followed by \":\" and a port\n", 4);
         return;
     }

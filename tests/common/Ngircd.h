@@ -28,7 +28,8 @@ public:
         return nullptr;
     }
 
-    Ngircd()
+    // `ipv6`: on ::1 only, not on 127.0.0.1.
+    explicit Ngircd(bool ipv6 = false) : fIpv6(ipv6)
     {
         fPort = FreePort();
         chmod(fDir.Path().c_str(), 0755);
@@ -39,8 +40,10 @@ public:
                                    "    AdminInfo1 = Pelmor tests\n"
                                    "    AdminInfo2 = 127.0.0.1\n"
                                    "    AdminEMail = nobody@pelmor.test\n"
-                                   "    Listen = 127.0.0.1\n"
-                                   "    Ports = " +
+                                   "    Listen = " +
+                                       std::string(fIpv6 ? "::1" : "127.0.0.1") +
+                                       "\n"
+                                       "    Ports = " +
                                        std::to_string(fPort) +
                                        "\n"
                                        "    MotdPhrase = \"Welcome to the Pelmor test server\"\n"
@@ -96,35 +99,50 @@ public:
     Ngircd& operator=(const Ngircd&) = delete;
 
 private:
-    static uint16_t FreePort()
+    // A port free on the loopback address the server listens on.
+    uint16_t FreePort() const
     {
-        int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        struct sockaddr_in address {
+        struct sockaddr_storage address {
         };
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof(address);
+        socklen_t length = Loopback(&address, 0);
+        int s = socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
         uint16_t port = 0;
-        if (bind(s, reinterpret_cast<struct sockaddr*>(&address), sizeof(address)) == 0 &&
+        if (bind(s, reinterpret_cast<struct sockaddr*>(&address), length) == 0 &&
             getsockname(s, reinterpret_cast<struct sockaddr*>(&address), &length) == 0)
-            port = ntohs(address.sin_port);
+            port = ntohs(fIpv6 ? reinterpret_cast<struct sockaddr_in6*>(&address)->sin6_port
+                               : reinterpret_cast<struct sockaddr_in*>(&address)->sin_port);
         close(s);
         return port;
     }
 
     bool CanConnect() const
     {
-        int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        struct sockaddr_in address {
+        struct sockaddr_storage address {
         };
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(fPort);
-        bool ok = connect(s, reinterpret_cast<struct sockaddr*>(&address), sizeof(address)) == 0;
+        socklen_t length = Loopback(&address, fPort);
+        int s = socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        bool ok = connect(s, reinterpret_cast<struct sockaddr*>(&address), length) == 0;
         close(s);
         return ok;
     }
 
+    socklen_t Loopback(struct sockaddr_storage* storage, uint16_t port) const
+    {
+        if (fIpv6) {
+            auto* address = reinterpret_cast<struct sockaddr_in6*>(storage);
+            address->sin6_family = AF_INET6;
+            address->sin6_addr = in6addr_loopback;
+            address->sin6_port = htons(port);
+            return sizeof(*address);
+        }
+        auto* address = reinterpret_cast<struct sockaddr_in*>(storage);
+        address->sin_family = AF_INET;
+        address->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address->sin_port = htons(port);
+        return sizeof(*address);
+    }
+
+    bool fIpv6 = false;
     TestDir fDir;
     uint16_t fPort = 0;
     pid_t fPid = -1;

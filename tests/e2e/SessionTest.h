@@ -34,9 +34,11 @@ protected:
         }
         client.reset();
     }
-    void Start(const std::string& nick = "alice", const std::string& nick2 = "alice2")
+    void Start(const std::string& nick = "alice", const std::string& nick2 = "alice2",
+               std::string address = "")
     {
-        std::string address = "127.0.0.1:" + server.Port();
+        if (address.empty())
+            address = "127.0.0.1:" + server.Port();
         PrintRecord::Get().Clear();
         client = std::make_unique<Client>(config, [&](BMessage* settings) {
             settings->RemoveName("nick");

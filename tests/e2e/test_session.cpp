@@ -265,3 +265,14 @@ TEST_F(Session, TheNextStartOpensWindowsWhereTheyWere)
     ASSERT_NE(chat, nullptr);
     EXPECT_EQ(client->driver->Locked(chat, [&] { return chat->Frame(); }), chatFrame);
 }
+
+// An IPv6 address in brackets, to a server that listens on ::1 only.
+TEST_F(Session, AServerInBracketsIsReachedOverIpv6)
+{
+    Ngircd six(true);
+    ASSERT_TRUE(six.Ready()) << six.Log();
+    Start("alice", "alice2", "[::1]:" + six.Port());
+    BWindow* window = OpenServer();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(client->WaitPrinted("[::1]:" + six.Port(), "Welcome to the Pelmor test server", 0));
+}

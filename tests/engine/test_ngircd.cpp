@@ -5,6 +5,9 @@
 #include "EngineTestSupport.h"
 #include "Ngircd.h"
 
+#include <netdb.h>
+#include <sys/socket.h>
+
 namespace
 {
 
@@ -13,11 +16,12 @@ struct Client {
     RecordingLooper* owner = new RecordingLooper;
     irc* engine = new irc(owner);
 
-    Client(const std::string& port, const std::string& nick, const std::string& nick2)
+    Client(const std::string& port, const std::string& nick, const std::string& nick2,
+           const char* host = "127.0.0.1")
     {
         owner->Adopt(engine);
         owner->Answer433(engine, nick, nick2);
-        engine->setup("127.0.0.1", "Pelmor", port.c_str());
+        engine->setup(host, "Pelmor", port.c_str());
         engine->start();
     }
     ~Client()
@@ -127,4 +131,52 @@ TEST(Ngircd, TwoClientsTalkOnARealServer)
     EXPECT_EQ(infos[infos.size() - 3].rfind("ERROR :", 0), 0u) << infos[infos.size() - 3];
     EXPECT_EQ(infos[infos.size() - 2], "exit thread\n");
     EXPECT_EQ(infos.back(), "READY.\n");
+}
+
+namespace
+{
+
+// "localhost" as a system whose hosts file lists it for IPv4 first and
+// then for IPv6 resolves it.
+int both_loopbacks(const char* name, const char* service, const struct addrinfo* hints,
+                   struct addrinfo** result)
+{
+    if (strcmp(name, "localhost") != 0)
+        return getaddrinfo(name, service, hints, result);
+    struct addrinfo numeric = *hints;
+    numeric.ai_flags |= AI_NUMERICHOST;
+    struct addrinfo* four = nullptr;
+    struct addrinfo* six = nullptr;
+    if (getaddrinfo("127.0.0.1", service, &numeric, &four) != 0)
+        return EAI_NONAME;
+    if (getaddrinfo("::1", service, &numeric, &six) != 0) {
+        freeaddrinfo(four);
+        return EAI_NONAME;
+    }
+    struct addrinfo* last = four;
+    while (last->ai_next != nullptr)
+        last = last->ai_next;
+    last->ai_next = six;
+    *result = four;
+    return 0;
+}
+
+} // namespace
+
+// A server on ::1 only: reached by its address, and by a name whose first
+// address (IPv4) refuses, the next one being tried.
+TEST(Ngircd, AnIpv6OnlyServerIsReachedByAddressAndByName)
+{
+    Ngircd server(true);
+    ASSERT_TRUE(server.Ready()) << server.Log();
+    {
+        Client byAddress(server.Port(), "six", "six_", "::1");
+        ASSERT_TRUE(byAddress.WaitLine("001", "irc.pelmor.test", "six :"))
+            << byAddress.owner->Dump();
+    }
+    irc::set_lookup_function(both_loopbacks);
+    Client byName(server.Port(), "name", "name_", "localhost");
+    const bool registered = byName.WaitLine("001", "irc.pelmor.test", "name :");
+    irc::set_lookup_function(nullptr);
+    EXPECT_TRUE(registered) << byName.owner->Dump();
 }

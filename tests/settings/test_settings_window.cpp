@@ -19,6 +19,7 @@
 #include <Window.h>
 
 #include "NoteView.h"
+#include "ServerText.h"
 #include "ServersViewTab.h"
 #include "SettingsCheck.h"
 #include "SettingsWindow.h"
@@ -449,13 +450,40 @@ TEST(SettingsCheck, Nicknames)
 TEST(SettingsCheck, Servers)
 {
     for (const char* good : {"irc.libera.chat", "irc.libera.chat:6667", "127.0.0.1:1",
-                             "localhost:65535", " irc.oftc.net "})
+                             "localhost:65535", " irc.oftc.net ", "[::1]", "[2001:db8::1]:6697"})
         EXPECT_EQ(server_problem(good), nullptr) << good;
     for (const char* bad : {"", "  ", ":6667", "host:", "host:0", "host:65536", "host:99999999999",
-                            "host:-1", "host:+80", "host:80:81", "host:8 0", "a b"})
+                            "host:-1", "host:+80", "host:80:81", "host:8 0", "a b", "[::1",
+                            "[]:6667", "[::1]6667", "[::1]:", "[::1]:0"})
         EXPECT_NE(server_problem(bad), nullptr) << bad;
     EXPECT_NE(server_problem(std::string(256, 'h').c_str()), nullptr);
     EXPECT_EQ(server_problem(std::string(255, 'h').c_str()), nullptr);
+}
+
+TEST(ServerText, HostAndPortWithIpv6InBrackets)
+{
+    struct Case {
+        const char* text;
+        bool ok;
+        const char *host, *port;
+    } cases[] = {
+        {"irc.example.org", true, "irc.example.org", "6667"},
+        {"irc.example.org:7000", true, "irc.example.org", "7000"},
+        {"[2001:db8::1]:6697", true, "2001:db8::1", "6697"},
+        {"[::1]", true, "::1", "6667"},
+        {"[::1", false, "", ""},
+        {"[::1]x", false, "", ""},
+        {"[]", false, "", ""},
+        {":6667", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        std::string host, port;
+        EXPECT_EQ(split_server_text(c.text, &host, &port), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(host, c.host) << c.text;
+            EXPECT_EQ(port, c.port) << c.text;
+        }
+    }
 }
 
 } // namespace
