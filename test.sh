@@ -12,6 +12,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libsdl2-dev libpango1.0-dev fonts-dejavu-core fonts-wqy-microhei
     ngircd xvfb xdotool x11-apps x11-utils x11-xserver-utils xclip openbox libxtst-dev
+    desktop-file-utils
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -232,3 +232,34 @@ const app_resource* find_app_resource(type_code type, const char* name)
     }
     return nullptr;
 }
+
+std::vector<uint32> app_icon_argb(int32 size)
+{
+    std::vector<uint32> pixels;
+    if (size < 16 || size % 16 != 0)
+        return pixels;
+    const int32 scale = size / 16;
+    pixels.reserve(size_t(size) * size_t(size));
+    for (int32 y = 0; y < size; y++) {
+        for (int32 x = 0; x < size; x++) {
+            // The colours the colour-map indices of the resource stand for.
+            switch (sc_icon[y / scale][x / scale]) {
+            case 'K':
+                pixels.push_back(0xFF000000);
+                break;
+            case 'W':
+                pixels.push_back(0xFFFFFFFF);
+                break;
+            case 'B':
+                pixels.push_back(0xFF0000E5);
+                break;
+            case 'G':
+                pixels.push_back(0xFF989898);
+                break;
+            default:
+                pixels.push_back(0);
+            }
+        }
+    }
+    return pixels;
+}

@@ -7,6 +7,7 @@
 // flattened message that instantiate_object turns back into a BBitmap.
 
 #include <cstddef>
+#include <vector>
 
 #include <SupportDefs.h>
 
@@ -21,3 +22,9 @@ struct app_resource {
 // The resource of that type and name, or null. The bytes stay valid for
 // the rest of the run.
 const app_resource* find_app_resource(type_code type, const char* name);
+
+// The application's icon (the speech bubble of the 'ICON' resources) as
+// `size` × `size` premultiplied ARGB pixels, row by row, each picture
+// pixel a square block; transparent around the bubble. For the desktop's
+// icon files; `size` is a multiple of 16.
+std::vector<uint32> app_icon_argb(int32 size);
