@@ -54,7 +54,10 @@ build() { # <dir> <label filter or empty> <cmake options...>
     (cd "$dir" && "${wrap[@]}" ctest -j "$jobs" --output-on-failure "${filter[@]}")
 }
 
-build build ""
+# Without link-time optimisation: it would redo the optimisation in each of
+# some forty test executables' links, minutes the tests gain nothing from
+# (./run.sh's build of the program keeps it).
+build build "" -DPELMOR_LTO=OFF
 build build-asan unit -DPELMOR_SANITIZE=address,undefined -DPELMOR_BENCH=OFF -DPELMOR_E2E=OFF
 build build-tsan unit -DPELMOR_SANITIZE=thread -DPELMOR_BENCH=OFF -DPELMOR_E2E=OFF
 echo "All tests passed."
