@@ -17,6 +17,7 @@
 
 #include "Ngircd.h"
 #include "SessionSupport.h"
+#include "X11CloseRequest.h"
 #include "X11TestSupport.h"
 
 using namespace x11_test;
@@ -55,23 +56,6 @@ unsigned long WaitXWindow(const std::string& titlePattern, bigtime_t limit = 10 
 void ClickAt(int x, int y)
 {
     Xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " click 1");
-}
-
-// What a window manager does when the close box is clicked.
-void SendCloseRequest(unsigned long window)
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr)
-        return;
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XCloseDisplay(display);
 }
 
 bool XWindowGone(unsigned long window)

@@ -29,6 +29,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+// After the toolkit's headers: Xlib's macros would clash with them.
+#include "X11CloseRequest.h"
+
 // SDL looks for a session bus when it starts; libdbus keeps a buffer from
 // the failed attempt for the life of the process.
 extern "C" const char* __lsan_default_suppressions()
@@ -77,24 +80,6 @@ struct Frame {
 };
 
 const uint32 kRed = 0xff0000, kGreen = 0x00ff00, kBlue = 0x0000ff, kWhite = 0xffffff;
-
-// What a window manager does when the close box is clicked.
-void SendCloseRequest(unsigned long window)
-{
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr)
-        return;
-    XEvent event;
-    memset(&event, 0, sizeof(event));
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XCloseDisplay(display);
-}
 
 // Another program on the display, reading or owning the clipboard (or
 // another selection). Runs on a thread of its own while the test keeps the
