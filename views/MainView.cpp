@@ -12,6 +12,7 @@
 
 #include <DebugTarget.h>
 
+#include "BringToFront.h"
 #include "DebugWindow.h"
 #include "ServerWindow.h"
 #include "SettingsWindow.h"
@@ -63,20 +64,6 @@ void MainView::CreateMenus()
 
     bar->AddItem(file);
     bar->AddItem(m_window_menu);
-}
-
-bool MainView::bring_to_front(const BMessenger& window)
-{
-    // Bounded: the other window may be busy; then it simply stays behind.
-    if (window.LockTargetWithTimeout(250000) != B_OK)
-        return false;
-    BLooper* looper = nullptr;
-    window.Target(&looper);
-    if (auto* target = dynamic_cast<BWindow*>(looper))
-        target->Activate(true);
-    if (looper != nullptr)
-        looper->Unlock();
-    return true;
 }
 
 void MainView::AttachedToWindow()

@@ -23,9 +23,6 @@ public:
 private:
     void CreateMenus();
 
-    // Brings the window to the front; false when it has gone.
-    static bool bring_to_front(const BMessenger& window);
-
     BMenu* m_window_menu;
     // The open debug and settings windows, if any.
     BMessenger m_debug;

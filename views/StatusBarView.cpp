@@ -1,4 +1,5 @@
 #include "StatusBarView.h"
+#include "BringToFront.h"
 #include "ViewColors.h"
 
 #include <cstring>
@@ -241,17 +242,9 @@ void StatusBarView::MouseDown(BPoint where)
     const BRect cell(sc_pitch * index, 1, sc_pitch * (index + 1) - 1, Bounds().Height());
     FillRect(cell);
     Sync();
-    // Through the messenger: a window that closed meanwhile is not there to
-    // lock, and the click then does nothing. Bounded, so that a window busy
-    // in a modal loop cannot hold this one.
-    if (item->messenger.LockTargetWithTimeout(250000) == B_OK) {
-        BLooper* looper = nullptr;
-        item->messenger.Target(&looper);
-        if (auto* window = dynamic_cast<BWindow*>(looper))
-            window->Activate(true);
-        if (looper != nullptr)
-            looper->Unlock();
-    }
+    // Through the messenger: a window that closed meanwhile is not there,
+    // and the click then does nothing.
+    bring_to_front(item->messenger);
     snooze(100000);
     FillRect(cell);
     SetDrawingMode(mode);
