@@ -34,6 +34,11 @@ const bigtime_t kQuitWait = 3000000;
 // for this long is not coming back.
 const bigtime_t kStallTimeout = 60000000;
 std::atomic<bigtime_t> sStallTimeout{kStallTimeout};
+// How long a connection may be silent before it is sent a PING, and then
+// before it counts as lost.
+const bigtime_t kSilenceTimeout = 120000000;
+std::atomic<bigtime_t> sSilenceTimeout{kSilenceTimeout};
+const char kSilencePing[] = "PING :Pelmor\n";
 // How often a paused reader looks at the backlog when it has no
 // descriptor to wait on (eventfd failed).
 const int kBacklogPollMs = 10;
@@ -151,6 +156,11 @@ void irc::set_lookup_function(lookup_function function)
 void irc::set_stall_timeout(bigtime_t timeout)
 {
     sStallTimeout = timeout > 0 ? timeout : kStallTimeout;
+}
+
+void irc::set_silence_timeout(bigtime_t timeout)
+{
+    sSilenceTimeout = timeout > 0 ? timeout : kSilenceTimeout;
 }
 
 int32 irc::unhandled_messages() const
@@ -327,6 +337,8 @@ int32 irc::net_irc_thread()
     end.AddBool("no_continue", true);
     // Which engine ended: its window may have started another meanwhile.
     end.AddPointer("engine", this);
+    // Whether the user ended it: such an end is not tried again.
+    end.AddBool("user_quit", m_user_quit.load());
     post(&end, true);
     std::lock_guard<std::mutex> lock(m_done_lock);
     m_thread_done = true;
@@ -440,11 +452,37 @@ bool irc::connectclient()
     return true;
 }
 
+bool irc::check_silence(bigtime_t* left)
+{
+    const bigtime_t limit = sSilenceTimeout.load();
+    const bigtime_t now = system_time();
+    if (m_last_heard == 0)
+        m_last_heard = now;
+    const bigtime_t silent = now - m_last_heard;
+    if (silent >= 2 * limit) {
+        char text[128];
+        snprintf(text, sizeof(text),
+                 "ERROR : no answer from the server for %g s, connection closed\n",
+                 double(2 * limit) / 1000000);
+        post_info(text, true);
+        return false;
+    }
+    if (silent >= limit && !m_ping_sent) {
+        m_ping_sent = true;
+        writeln(kSilencePing);
+    }
+    *left = m_last_heard + (m_ping_sent ? 2 * limit : limit) - now;
+    return true;
+}
+
 bool irc::wait_readable()
 {
     const int s = m_socket.load();
     for (;;) {
         if (m_quit.load())
+            return false;
+        bigtime_t silenceLeft;
+        if (!check_silence(&silenceLeft))
             return false;
         bool pending;
         flush_output(&pending);
@@ -467,6 +505,14 @@ bool irc::wait_readable()
             timeout = int(std::min<bigtime_t>((left + 999) / 1000, INT_MAX));
         }
         bool paused = backlog_full();
+        if (paused) {
+            // Reading nothing by our own choice is no silence of the server.
+            m_last_heard = system_time();
+            m_ping_sent = false;
+        } else {
+            int silenceMs = int(std::min<bigtime_t>((silenceLeft + 999) / 1000, INT_MAX));
+            timeout = timeout < 0 ? silenceMs : std::min(timeout, silenceMs);
+        }
         if (paused && m_backlog->Descriptor() < 0)
             timeout = timeout < 0 ? kBacklogPollMs : std::min(timeout, kBacklogPollMs);
         // Paused, the socket is watched only for room to write: its data
@@ -578,6 +624,8 @@ bool irc::fill_buffer()
             return false;
         ssize_t got = recv(m_socket.load(), m_rbuf, sizeof(m_rbuf), 0);
         if (got > 0) {
+            m_last_heard = system_time();
+            m_ping_sent = false;
             m_rpos = 0;
             m_rlen = size_t(got);
             return true;

@@ -36,6 +36,13 @@
 // the head until it is complete. A connection with more than IRC_SEND_LIMIT
 // bytes unsent while the socket takes nothing, or whose unsent bytes make
 // no progress for the stall time (60 s), is closed with a status line.
+//
+// Silence: a connection that has received nothing for the silence time
+// (120 s) while the reader was free to read is sent "PING :Pelmor" by the
+// network thread; when nothing at all arrives within as long again it
+// counts as lost: a status line says so and the connection ends, which
+// lets the window try again. While the reader is paused for the window it
+// reads nothing, so that time is not counted as silence.
 
 #include <atomic>
 #include <condition_variable>
@@ -140,6 +147,9 @@ public:
     // How long unsent bytes may make no progress before the connection is
     // given up: 60 s, or what tests set (0 restores the 60 s).
     static void set_stall_timeout(bigtime_t timeout);
+    // The silence time (see above): 120 s, or what tests set (0 restores
+    // the 120 s). Read by each network thread as it waits.
+    static void set_silence_timeout(bigtime_t timeout);
 
     // For tests: the engine's messages not yet handled by their loopers,
     // and the bytes queued but not yet taken by the socket.
@@ -174,6 +184,10 @@ private:
     // connection is to end (told to stop, or the output overflowed or
     // stalled; the reason is posted).
     bool wait_readable();
+    // The silence rule, before each wait: false when the connection counts
+    // as lost (the reason is posted); it may queue the PING. `*left`: the
+    // time until the rule has to look again.
+    bool check_silence(bigtime_t* left);
     // Whether the reader must wait for the window (see IRC_BACKLOG_PAUSE).
     bool backlog_full();
     // Writes queued lines while the socket takes them, without blocking;
@@ -223,6 +237,9 @@ private:
     // on the current nickname is what the server says it is, not what was
     // last asked for.
     std::atomic<bool> m_registered{false};
+    // A QUIT went out from the window (the user's own, typed raw): the end
+    // of this connection was asked for.
+    std::atomic<bool> m_user_quit{false};
     std::atomic<bool> m_quit;
     // Set while the destructor waits: the reader no longer pauses.
     std::atomic<bool> m_closing;
@@ -247,6 +264,10 @@ private:
 
     // The reader's block buffer and line state (network thread only).
     bool m_paused;
+    // When the server was last heard from, or the reader last paused (0:
+    // not yet connected), and whether the silence PING is out since.
+    bigtime_t m_last_heard = 0;
+    bool m_ping_sent = false;
     LineSplitter m_splitter;
     char m_rbuf[4096];
     size_t m_rpos;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <strings.h>
 
 #include "IrcCodes.h"
 #include "d_string.h"
@@ -38,6 +39,9 @@ void irc::MessageReceived(BMessage* message)
     if (message->what == MSG_IRC && message->FindString("cmd", &cmd) == B_OK) {
         char out[IRC_OUT_SIZE] = {};
         translate(cmd, out);
+        // The user's own QUIT (typed raw): the end it brings was asked for.
+        if (strncasecmp(out, "QUIT", 4) == 0 && (out[4] == ' ' || out[4] == '\n'))
+            m_user_quit = true;
         writeln(out);
     }
     BHandler::MessageReceived(message);

@@ -538,3 +538,85 @@ TEST_F(Connection, WritingNeedsAConnectionAndALine)
     EXPECT_TRUE(engine->writeln("NICK bob\n"));
     EXPECT_EQ(server.ReadLine(), "NICK bob\n");
 }
+
+namespace
+{
+
+// The silence rule with times a test can wait for.
+class Silence : public Connection
+{
+protected:
+    static constexpr bigtime_t kSilence = 300000;
+    void SetUp() override
+    {
+        irc::set_silence_timeout(kSilence);
+        Connection::SetUp();
+    }
+    void TearDown() override
+    {
+        Connection::TearDown();
+        irc::set_silence_timeout(0);
+    }
+    bool UserQuit()
+    {
+        for (const BMessage& m : owner->Messages())
+            if (m.what == MSG_CON)
+                return m.GetBool("user_quit", true);
+        return true;
+    }
+};
+
+} // namespace
+
+// A server that takes the connection and then says nothing is sent a PING
+// after the silence time and given up after as long again; the end is not
+// the user's, so the window may try again.
+TEST_F(Silence, ASilentServerIsPingedThenGivenUp)
+{
+    Connect("bob");
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(server.ReadLine(3000), "PING :Pelmor\n");
+    auto pinged = std::chrono::steady_clock::now();
+    EXPECT_GE(pinged - start, std::chrono::microseconds(kSilence * 8 / 10));
+    ASSERT_TRUE(server.PeerClosed(3000));
+    EXPECT_GE(std::chrono::steady_clock::now() - pinged,
+              std::chrono::microseconds(kSilence * 8 / 10));
+    ASSERT_TRUE(owner->WaitForCode(MSG_CON));
+    std::vector<std::string> infos = owner->Infos();
+    EXPECT_NE(std::find(infos.begin(), infos.end(),
+                        "ERROR : no answer from the server for 0.6 s, connection closed\n"),
+              infos.end());
+    EXPECT_FALSE(UserQuit());
+    Remember();
+}
+
+// Any line resets the clock: a server that talks now and then is never
+// pinged, and one that answers the PING keeps the connection.
+TEST_F(Silence, TrafficAndAnAnsweredPingKeepTheConnection)
+{
+    Connect("bob");
+    for (int i = 0; i < 8; i++) {
+        usleep(useconds_t(kSilence / 2));
+        server.Send(":a!b PRIVMSG bob :still here\r\n");
+    }
+    EXPECT_EQ(server.ReadAll(50), "") << "no PING while the server talks";
+    for (int round = 0; round < 2; round++) {
+        ASSERT_EQ(server.ReadLine(3000), "PING :Pelmor\n") << round;
+        usleep(useconds_t(kSilence / 2));
+        server.Send(":irc.test PONG irc.test :Pelmor\r\n");
+    }
+    EXPECT_FALSE(owner->WaitForCode(MSG_CON, int(kSilence / 1000)));
+    Remember();
+}
+
+// The user's own QUIT ends the connection as asked: not to be tried again.
+TEST_F(Silence, TheUsersQuitIsMarked)
+{
+    Connect("bob");
+    Command("/^quit :bye");
+    ASSERT_EQ(server.ReadLine(), "quit :bye\n");
+    server.Close();
+    ASSERT_TRUE(owner->WaitForCode(MSG_CON));
+    EXPECT_TRUE(UserQuit());
+    Remember();
+}
