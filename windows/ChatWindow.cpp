@@ -146,7 +146,13 @@ void ChatWindow::do_msg(BMessage* message)
         w_print(line, 0);
     }
     if (strcmp(command, "JOIN") == 0) {
-        if (view != nullptr)
+        // Our own JOIN to a window that stayed open (a reconnect, a join
+        // after a kick): the names reply that follows lists everyone, us
+        // with our marks, so the old list goes.
+        std::string own = server_nick();
+        if (view != nullptr && !own.empty() && own == from)
+            view->RemoveAll();
+        else if (view != nullptr)
             view->AddItem(from);
         fit_format(line, sizeof(line), "JOIN %s\n", from);
         w_print(line, 3);
@@ -242,6 +248,10 @@ void ChatWindow::MessageReceived(BMessage* message)
     switch (message->what) {
     case MSG_IRC:
         do_msg(message);
+        break;
+    case MSG_MEMBERS_STALE:
+        if (auto* view = dynamic_cast<ChatView*>(FindView("ChatView")))
+            view->RemoveAll();
         break;
     case MSG_ITM: {
         message->what = MSG_IRC;

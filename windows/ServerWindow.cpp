@@ -1,6 +1,9 @@
 #include "ServerWindow.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,6 +12,7 @@
 #include <Autolock.h>
 #include <Backlog.h>
 #include <MenuItem.h>
+#include <MessageRunner.h>
 #include <TextControl.h>
 
 #include <IrcCodes.h>
@@ -66,6 +70,30 @@ std::string after_nick(const std::string& params, const std::string& nick)
     return blank == std::string::npos ? std::string() : params.substr(blank + 1);
 }
 
+const bigtime_t kFirstRetryDelay = 5000000;
+std::atomic<bigtime_t> sFirstRetryDelay{kFirstRetryDelay};
+// The longest wait, as a multiple of the first: 5 minutes.
+const bigtime_t kRetryDelayCap = 60;
+
+// "5 s", "2 min", "0.2 s": the wait as a user reads it.
+std::string delay_text(bigtime_t delay)
+{
+    char text[32];
+    if (delay >= 60000000 && delay % 60000000 == 0)
+        snprintf(text, sizeof(text), "%lld min", static_cast<long long>(delay / 60000000));
+    else
+        snprintf(text, sizeof(text), "%g s", double(delay) / 1000000);
+    return text;
+}
+
+// Whether a port text can be dialled at all: trying again would fail alike.
+bool valid_port(const std::string& port)
+{
+    char* end = nullptr;
+    long value = strtol(port.c_str(), &end, 10);
+    return !port.empty() && *end == '\0' && value >= 1 && value <= 65535;
+}
+
 bool is_one_of(int code, std::initializer_list<int> codes)
 {
     for (int c : codes)
@@ -79,7 +107,8 @@ bool is_one_of(int code, std::initializer_list<int> codes)
 ServerWindow::ServerWindow()
     : BWindow(BRect(30, 30, 380, 200), "Server", B_DOCUMENT_WINDOW, 0), m_chat_list(20),
       m_privat_list(20), m_menu_item(nullptr), m_prefs(new BMessage()), m_irc(nullptr),
-      m_srv_msg(new BMessage()), m_server{}, m_nick_tries(0), m_closing(false), m_shut_down(false)
+      m_srv_msg(new BMessage()), m_server{}, m_nick_tries(0), m_retry_serial(0),
+      m_retry_delay(sFirstRetryDelay.load()), m_rejoin(false), m_closing(false), m_shut_down(false)
 {
     m_window_list = std::make_shared<WindowList>();
     if (Prefs* prefs = get_app_prefs()) {
@@ -118,6 +147,7 @@ ServerWindow::~ServerWindow()
         delete static_cast<wndItem*>(m_chat_list.ItemAt(i));
     for (int32 i = 0; i < m_privat_list.CountItems(); i++)
         delete static_cast<wndItem*>(m_privat_list.ItemAt(i));
+    m_retry.reset();
     delete m_irc;
     delete m_prefs;
     delete m_srv_msg;
@@ -188,43 +218,48 @@ void ServerWindow::set_menu_label(const char* label)
     m_menu_owner.SendMessage(&change);
 }
 
+void ServerWindow::set_reconnect_delay(bigtime_t first)
+{
+    sFirstRetryDelay = first > 0 ? first : kFirstRetryDelay;
+}
+
 void ServerWindow::connect()
 {
     auto* combo = dynamic_cast<newComboBox*>(FindView("server_combo"));
     if (combo == nullptr)
         return;
-    Prefs* prefs = get_app_prefs();
-    auto* button = dynamic_cast<BControl*>(FindView("Connect"));
-    auto* serverView = dynamic_cast<ServerView*>(FindView("ServerView"));
 
     if (m_irc != nullptr) {
         w_print("<<<  stop connection >>>\n", 5);
-        combo->Enable(true);
-        RemoveHandler(m_irc);
-        store_server_settings();
-        m_srv_msg->MakeEmpty();
-        irc* engine = m_irc;
-        m_irc = nullptr;
-        delete engine;
-        m_backlog.reset();
-        publish_nick();
-        set_menu_label("Server");
-        SetTitle("Server");
-        if (button != nullptr)
-            button->SetLabel("Connect");
-        if (serverView != nullptr)
-            serverView->ActivateProgress(0);
+        stop_engine();
+        show_idle();
         return;
     }
-
+    if (m_retry != nullptr) {
+        // "Cansel" while waiting: no more attempts.
+        m_retry.reset();
+        m_retry_delay = sFirstRetryDelay.load();
+        w_print("<<<  stop connection >>>\n", 5);
+        show_idle();
+        return;
+    }
     const char* text = combo->GetString();
-    std::string server = text != nullptr ? text : "";
+    start_engine(text != nullptr ? text : "");
+}
+
+bool ServerWindow::start_engine(const std::string& server)
+{
+    auto* combo = dynamic_cast<newComboBox*>(FindView("server_combo"));
+    if (combo == nullptr)
+        return false;
+    Prefs* prefs = get_app_prefs();
+    auto* button = dynamic_cast<BControl*>(FindView("Connect"));
     std::string host, port;
     // The engine keeps 255 bytes of each; a longer text is refused, not
     // cut into another server's name.
     if (!split_server_text(server, &host, &port) || host.size() > 255 || port.size() > 127) {
         w_print("Not a server: type a host name, optionally followed by \":\" and a port\n", 4);
-        return;
+        return false;
     }
 
     combo->Enable(false);
@@ -238,6 +273,9 @@ void ServerWindow::connect()
     set_menu_label(title);
     SetTitle(title);
 
+    // The channel windows were joined on this server: they come back.
+    m_rejoin = server == m_server_text && !m_chat_list.IsEmpty();
+    m_server_text = server;
     m_irc = new irc(this);
     m_backlog = m_irc->backlog();
     publish_nick();
@@ -257,6 +295,89 @@ void ServerWindow::connect()
             settings->AddMessage(m_server, m_srv_msg);
         settings->FindMessage(m_server, m_srv_msg);
         prefs->Unlock();
+    }
+    return true;
+}
+
+void ServerWindow::stop_engine()
+{
+    if (m_irc == nullptr)
+        return;
+    RemoveHandler(m_irc);
+    store_server_settings();
+    m_srv_msg->MakeEmpty();
+    irc* engine = m_irc;
+    m_irc = nullptr;
+    delete engine;
+    m_backlog.reset();
+    publish_nick();
+    // The channels are left: their member lists would only mislead until
+    // the names of a new join fill them again.
+    for (int32 i = 0; !m_closing && i < m_chat_list.CountItems(); i++) {
+        BWindow* window = static_cast<wndItem*>(m_chat_list.ItemAt(i))->wnd;
+        m_members.reset(window);
+        window->PostMessage(MSG_MEMBERS_STALE);
+    }
+}
+
+void ServerWindow::show_idle()
+{
+    if (auto* combo = dynamic_cast<newComboBox*>(FindView("server_combo")))
+        combo->Enable(true);
+    set_menu_label("Server");
+    SetTitle("Server");
+    if (auto* button = dynamic_cast<BControl*>(FindView("Connect")))
+        button->SetLabel("Connect");
+    if (auto* serverView = dynamic_cast<ServerView*>(FindView("ServerView")))
+        serverView->ActivateProgress(0);
+}
+
+void ServerWindow::engine_ended(BMessage* message)
+{
+    const bool registered = m_irc->is_registered();
+    w_print("<<<  stop connection >>>\n", 5);
+    stop_engine();
+    std::string host, port;
+    // What the user asked for, and a port no attempt can reach, are final.
+    if (message->GetBool("user_quit", false) || m_closing ||
+        !split_server_text(m_server_text, &host, &port) || !valid_port(port)) {
+        show_idle();
+        return;
+    }
+    schedule_retry(registered);
+}
+
+void ServerWindow::schedule_retry(bool wasRegistered)
+{
+    const bigtime_t delay = m_retry_delay;
+    m_retry_delay = std::min(delay * 2, sFirstRetryDelay.load() * kRetryDelayCap);
+    BMessage again(MSG_RECONNECT);
+    again.AddInt32("attempt", ++m_retry_serial);
+    m_retry = std::make_unique<BMessageRunner>(BMessenger(this), &again, delay, 1);
+    if (m_retry->InitCheck() != B_OK) {
+        m_retry.reset();
+        show_idle();
+        return;
+    }
+    std::string line = std::string(wasRegistered ? "Connection lost" : "No connection") +
+                       ": trying again in " + delay_text(delay) + "\n";
+    w_print(line.c_str(), 3);
+    // Still the server's window while it waits: Cansel stops the wait.
+    if (auto* button = dynamic_cast<BControl*>(FindView("Connect")))
+        button->SetLabel("Cansel");
+}
+
+void ServerWindow::rejoin_channels()
+{
+    if (m_irc == nullptr)
+        return;
+    for (int32 i = 0; i < m_chat_list.CountItems(); i++) {
+        char cmd[128];
+        fit_format(cmd, sizeof(cmd), "/JOIN %s",
+                   static_cast<wndItem*>(m_chat_list.ItemAt(i))->name);
+        BMessage join(MSG_IRC);
+        join.AddString("cmd", cmd);
+        PostMessage(&join, m_irc);
     }
 }
 
@@ -424,6 +545,11 @@ void ServerWindow::do_msg(BMessage* message)
             }
         } else if (code == 1) {
             m_nick_tries = 0;
+            m_retry_delay = sFirstRetryDelay.load();
+            if (m_rejoin) {
+                m_rejoin = false;
+                rejoin_channels();
+            }
             w_print(after_nick(params, nick).c_str(), 0);
             w_print("\n", 1);
             to_print = false;
@@ -497,6 +623,10 @@ void ServerWindow::do_msg(BMessage* message)
             // Many servers send the channel without the ':'.
             std::string channel = nth_word(params[0] == ':' ? params.substr(1) : params, 0);
             wchat = find_chat(channel.c_str());
+            // Joined again to a window that stayed open: the names reply
+            // that follows lists everyone afresh.
+            if (wchat != nullptr && from != nullptr && !nick.empty() && nick == from)
+                m_members.reset(wchat);
             if (from != nullptr && !nick.empty() && nick == from && wchat == nullptr &&
                 !m_closing) {
                 if (!channel.empty() && channel.size() < sizeof(wndItem::name)) {
@@ -582,11 +712,22 @@ void ServerWindow::MessageReceived(BMessage* message)
             void* engine = nullptr;
             message->FindPointer("engine", &engine);
             if (m_irc != nullptr && (engine == nullptr || engine == m_irc))
-                connect();
+                engine_ended(message);
         } else {
             connect();
         }
         break;
+    case MSG_RECONNECT: {
+        // Only the wait still pending: one cancelled may have sent already.
+        int32 attempt = 0;
+        if (m_retry != nullptr && message->FindInt32("attempt", &attempt) == B_OK &&
+            attempt == m_retry_serial && !m_closing) {
+            m_retry.reset();
+            if (!start_engine(m_server_text))
+                show_idle();
+        }
+        break;
+    }
     case MSG_ITM:
         message->what = MSG_IRC;
         msg_to_irc(message);
@@ -632,6 +773,7 @@ bool ServerWindow::QuitRequested()
         // us it is done; we close once the last one has.
         if (!m_closing) {
             m_closing = true;
+            m_retry.reset();
             close_children();
         }
         return false;
@@ -652,6 +794,7 @@ void ServerWindow::shutdown()
         return;
     m_shut_down = true;
     m_closing = true;
+    m_retry.reset();
     if (Prefs* prefs = get_app_prefs()) {
         prefs->Lock();
         prefs->GetMsg()->ReplaceRect("LastServerSize", Frame());
@@ -660,15 +803,7 @@ void ServerWindow::shutdown()
     // Children still open (the application is quitting) are told to go;
     // they find this window gone when they look.
     close_children();
-    if (m_irc != nullptr) {
-        store_server_settings();
-        RemoveHandler(m_irc);
-        irc* engine = m_irc;
-        m_irc = nullptr;
-        delete engine;
-        m_backlog.reset();
-        publish_nick();
-    }
+    stop_engine();
     if (m_menu_item != nullptr) {
         BMessage remove(MSG_MENU_REMOVE);
         remove.AddPointer("item", m_menu_item);

@@ -16,6 +16,15 @@
 // (MSG_CHILD_DONE) that it has finished with this window; an application
 // quit, which closes every window directly, is met by the children
 // locking this window through the looper list, which fails once it is gone.
+//
+// Reconnect. A connection that ends without the user asking (refused,
+// lost, timed out, closed by the server, silent) is tried again after 5 s,
+// then after twice as long each time up to 5 minutes; a connection that
+// registers sets the delay back. While it waits the button says "Cansel",
+// which stops the waiting, as closing the window does. The user's own
+// QUIT, Cansel and closing are not tried again. Once a new connection to
+// the same server has registered, the channels whose windows are open are
+// joined again; their member lists were emptied when the connection ended.
 
 #include <memory>
 #include <mutex>
@@ -23,6 +32,7 @@
 
 #include <List.h>
 #include <Messenger.h>
+#include <OS.h>
 #include <Window.h>
 
 #include "ChannelMembers.h"
@@ -31,6 +41,7 @@
 
 class irc;
 class WindowList;
+class BMessageRunner;
 class BMenuItem;
 namespace BPrivate
 {
@@ -44,6 +55,10 @@ enum : uint32 {
     // ("item"), in the main window's thread.
     MSG_MENU_LABEL = 'mlbl',
     MSG_MENU_REMOVE = 'mrmv',
+    // The wait before the next attempt is over ("attempt": which wait).
+    MSG_RECONNECT = 'rcon',
+    // To a channel window: the connection ended, its member list is stale.
+    MSG_MEMBERS_STALE = 'mstl',
 };
 
 // Attempts at a nickname before the user is asked to pick one: the two
@@ -106,6 +121,13 @@ public:
     std::shared_ptr<const WindowList> window_list() const { return m_window_list; }
     void publish_chat_list();
 
+    // The wait before the first attempt to connect again (5 s, or what
+    // tests set; 0 restores the 5 s). The wait doubles with each attempt up
+    // to 60 times this first one (5 minutes).
+    static void set_reconnect_delay(bigtime_t first);
+    // Whether an attempt to connect again is awaited.
+    bool is_waiting_to_reconnect() const { return m_retry != nullptr; }
+
     void w_print(const char* text, int kind);
     void connect();
     void msg_to_irc(BMessage* msg);
@@ -134,6 +156,16 @@ private:
     void publish_nick();
     void shutdown();
     void store_server_settings();
+    // Starts an engine for a server text; false when the text is no server.
+    bool start_engine(const std::string& server);
+    // Removes and deletes the engine (which sends QUIT).
+    void stop_engine();
+    // The look of a window without a connection or a wait for one.
+    void show_idle();
+    // The engine ended by itself: tries again unless the user asked for it.
+    void engine_ended(BMessage* message);
+    void schedule_retry(bool wasRegistered);
+    void rejoin_channels();
     void set_menu_label(const char* label);
     void close_children();
     std::string current_nick();
@@ -152,6 +184,16 @@ private:
     std::shared_ptr<BPrivate::Backlog> m_backlog;
     char m_server[512];
     int32 m_nick_tries;
+    // The server text of the connection now, or of the one awaited.
+    std::string m_server_text;
+    // The pending attempt to connect again, which wait it is, and the wait
+    // the next one will have.
+    std::unique_ptr<BMessageRunner> m_retry;
+    int32 m_retry_serial;
+    bigtime_t m_retry_delay;
+    // Set when a connection starts to the server the channel windows were
+    // joined on: they are joined again once it registers.
+    bool m_rejoin;
     bool m_closing;
     bool m_shut_down;
 };

@@ -182,13 +182,17 @@ TEST_F(Hostile, LinesOfEveryShapeReachTheirWindows)
     server.Send("ERROR :Closing link: alice (Flooding)\r\n");
     ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "ERROR :Closing link: alice (Flooding)", 3));
 
-    // Disconnected: the channel window stays; what is typed there is
-    // echoed with the configured nickname and meets "no connection".
+    // Disconnected: the channel window stays, its member list emptied;
+    // what is typed there is echoed with the configured nickname and meets
+    // "no connection" in the server window, which waits to try again under
+    // the server's name.
     server.Close();
     ASSERT_TRUE(client->WaitPrinted("", "stop connection", 5));
+    ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "Connection lost: trying again in 5 s\n", 3));
+    ASSERT_TRUE(client->WaitUntil([&] { return Members(chat).empty(); }));
     client->Say(chat, "anyone?");
     ASSERT_TRUE(client->WaitPrinted("#plain", "<alice> anyone?\n", 4));
-    ASSERT_TRUE(client->WaitPrinted("Server", "no connection\n", 4));
+    ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "no connection\n", 4));
 }
 
 // Typed text longer than a protocol line goes out in pieces that each fit,
@@ -289,7 +293,7 @@ TEST_F(Hostile, FloodsStayBoundedAndWindowsAnswer)
     server.Close();
     ASSERT_TRUE(client->WaitPrinted("", "stop connection", 5));
     EXPECT_TRUE(Responsive(window));
-    EXPECT_EQ(Client::TitleOf(window), "Server");
+    EXPECT_EQ(Client::TitleOf(window), "127.0.0.1:" + server.Port()) << "waiting to try again";
 }
 
 // A channel window that handles nothing (its loop held) while its server
