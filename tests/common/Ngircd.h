@@ -2,7 +2,8 @@
 
 // A real IRC server for end-to-end tests: Debian's ngircd, started on a
 // free port on 127.0.0.1 with a configuration in a temporary folder, and
-// stopped when the object goes.
+// stopped when the object goes. Stop() and Start() take it down and bring
+// it back on the same port, for tests of what clients do meanwhile.
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -55,13 +56,22 @@ public:
                                        "    DNS = no\n"
                                        "    Ident = no\n"
                                        "    PAM = no\n");
+        Start();
+    }
+
+    ~Ngircd() { Stop(); }
+
+    // Starts the server (again) on its port; true once it takes connections.
+    bool Start()
+    {
         const char* binary = Binary();
-        if (binary == nullptr || fPort == 0)
-            return;
+        if (binary == nullptr || fPort == 0 || fPid > 0)
+            return fReady;
+        std::string config = fDir / "ngircd.conf";
         std::string log = fDir / "ngircd.log";
         fPid = fork();
         if (fPid == 0) {
-            int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
             if (fd >= 0) {
                 dup2(fd, 1);
                 dup2(fd, 2);
@@ -75,20 +85,25 @@ public:
             if (!fReady)
                 usleep(50000);
         }
+        return fReady;
     }
 
-    ~Ngircd()
+    // Ends the server; its clients' connections close with it.
+    void Stop()
     {
+        fReady = false;
         if (fPid <= 0)
             return;
-        kill(fPid, SIGTERM);
+        pid_t pid = fPid;
+        fPid = -1;
+        kill(pid, SIGTERM);
         for (int i = 0; i < 60; i++) {
-            if (waitpid(fPid, nullptr, WNOHANG) == fPid)
+            if (waitpid(pid, nullptr, WNOHANG) == pid)
                 return;
             usleep(50000);
         }
-        kill(fPid, SIGKILL);
-        waitpid(fPid, nullptr, 0);
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
     }
 
     bool Ready() const { return fReady; }

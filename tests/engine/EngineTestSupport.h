@@ -91,6 +91,9 @@ public:
         if (poll(&fd, 1, timeoutMs) <= 0)
             return false;
         fClient = accept4(fListener, nullptr, nullptr, SOCK_CLOEXEC);
+        // A new connection: nothing of the last one carries over.
+        fClosed = false;
+        fPending.clear();
         return fClient >= 0;
     }
 
