@@ -505,11 +505,7 @@ bool irc::wait_readable()
             timeout = int(std::min<bigtime_t>((left + 999) / 1000, INT_MAX));
         }
         bool paused = backlog_full();
-        if (paused) {
-            // Reading nothing by our own choice is no silence of the server.
-            m_last_heard = system_time();
-            m_ping_sent = false;
-        } else {
+        if (!paused) {
             int silenceMs = int(std::min<bigtime_t>((silenceLeft + 999) / 1000, INT_MAX));
             timeout = timeout < 0 ? silenceMs : std::min(timeout, silenceMs);
         }
@@ -522,6 +518,12 @@ bool irc::wait_readable()
                                 {m_wake_fd, POLLIN, 0},
                                 {paused ? m_backlog->Descriptor() : -1, POLLIN, 0}};
         int ready = poll(fds, 3, timeout);
+        if (paused) {
+            // Reading nothing by our own choice is no silence of the server:
+            // the clock starts again when the reader does.
+            m_last_heard = system_time();
+            m_ping_sent = false;
+        }
         if (ready < 0) {
             if (errno == EINTR)
                 continue;

@@ -240,6 +240,7 @@ protected:
         }
         owner->Stop();
         irc::set_stall_timeout(0);
+        irc::set_silence_timeout(0);
     }
 
     // Starts the engine on `server`, reads its USER line; with
@@ -560,4 +561,25 @@ TEST_F(Flow, DeletingWhilePausedForTheWindowIsPrompt)
         [this] { return !owner->fInfos.empty() && owner->fInfos.back() == "READY.\n"; }, 10000));
     std::vector<std::string> all = Infos();
     EXPECT_EQ(all[all.size() - 2], "exit thread\n");
+}
+
+// A reader paused for a slow window reads nothing: a server quiet all that
+// time is not silent. Once the window has caught up the clock runs again.
+TEST_F(Flow, TimePausedForTheWindowIsNoSilence)
+{
+    irc::set_silence_timeout(300000);
+    server = std::make_unique<ScriptedServer>();
+    Connect();
+    // Paused five times the silence time: long enough to be given up.
+    owner->SetPace(std::chrono::microseconds(0), std::chrono::milliseconds(1500));
+    const int kLines = 2 * IRC_BACKLOG_PAUSE;
+    std::string block;
+    for (int i = 0; i < kLines; i++)
+        block += flood_line(i);
+    server->Send(block);
+    ASSERT_TRUE(owner->WaitFor([this, kLines] { return owner->fHandled == kLines; }, 20000));
+    EXPECT_FALSE(owner->WaitEnded(0));
+    EXPECT_EQ(server->ReadAll(50).find("PING"), std::string::npos);
+    ASSERT_EQ(server->ReadLine(3000), "PING :Pelmor\n");
+    EXPECT_FALSE(owner->WaitEnded(0));
 }
