@@ -72,20 +72,6 @@ std::string after_nick(const std::string& params, const std::string& nick)
 
 const bigtime_t kFirstRetryDelay = 5000000;
 std::atomic<bigtime_t> sFirstRetryDelay{kFirstRetryDelay};
-// The longest wait, as a multiple of the first: 5 minutes.
-const bigtime_t kRetryDelayCap = 60;
-
-// "5 s", "2 min", "0.2 s": the wait as a user reads it.
-std::string delay_text(bigtime_t delay)
-{
-    char text[32];
-    if (delay >= 60000000 && delay % 60000000 == 0)
-        snprintf(text, sizeof(text), "%lld min", static_cast<long long>(delay / 60000000));
-    else
-        snprintf(text, sizeof(text), "%g s", double(delay) / 1000000);
-    return text;
-}
-
 // Whether a port text can be dialled at all: trying again would fail alike.
 bool valid_port(const std::string& port)
 {
@@ -238,11 +224,13 @@ void ServerWindow::connect()
     if (m_retry != nullptr) {
         // "Cansel" while waiting: no more attempts.
         m_retry.reset();
-        m_retry_delay = sFirstRetryDelay.load();
+        m_retry_delay.Reset(sFirstRetryDelay.load());
         w_print("<<<  stop connection >>>\n", 5);
         show_idle();
         return;
     }
+    // Asked for by the user: the waits of an earlier loss start over.
+    m_retry_delay.Reset(sFirstRetryDelay.load());
     const char* text = combo->GetString();
     start_engine(text != nullptr ? text : "");
 }
@@ -349,8 +337,7 @@ void ServerWindow::engine_ended(BMessage* message)
 
 void ServerWindow::schedule_retry(bool wasRegistered)
 {
-    const bigtime_t delay = m_retry_delay;
-    m_retry_delay = std::min(delay * 2, sFirstRetryDelay.load() * kRetryDelayCap);
+    const bigtime_t delay = m_retry_delay.Next();
     BMessage again(MSG_RECONNECT);
     again.AddInt32("attempt", ++m_retry_serial);
     m_retry = std::make_unique<BMessageRunner>(BMessenger(this), &again, delay, 1);
@@ -545,7 +532,7 @@ void ServerWindow::do_msg(BMessage* message)
             }
         } else if (code == 1) {
             m_nick_tries = 0;
-            m_retry_delay = sFirstRetryDelay.load();
+            m_retry_delay.Reset(sFirstRetryDelay.load());
             if (m_rejoin) {
                 m_rejoin = false;
                 rejoin_channels();

@@ -37,6 +37,7 @@
 
 #include "ChannelMembers.h"
 #include "DirtyWnd.h"
+#include "RetryDelay.h"
 #include "wndItem.h"
 
 class irc;
@@ -125,7 +126,8 @@ public:
     // tests set; 0 restores the 5 s). The wait doubles with each attempt up
     // to 60 times this first one (5 minutes).
     static void set_reconnect_delay(bigtime_t first);
-    // Whether an attempt to connect again is awaited.
+    // Whether an attempt to connect again is awaited; call with the window
+    // locked.
     bool is_waiting_to_reconnect() const { return m_retry != nullptr; }
 
     void w_print(const char* text, int kind);
@@ -190,7 +192,7 @@ private:
     // the next one will have.
     std::unique_ptr<BMessageRunner> m_retry;
     int32 m_retry_serial;
-    bigtime_t m_retry_delay;
+    RetryDelay m_retry_delay;
     // Set when a connection starts to the server the channel windows were
     // joined on: they are joined again once it registers.
     bool m_rejoin;
