@@ -247,3 +247,16 @@ TEST_F(ReconnectSilent, ASilentServerIsGivenUpAndTriedAgain)
     ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "No connection: trying again in 0.3 s\n", 3));
     ASSERT_NO_FATAL_FAILURE(Accepted());
 }
+
+// A port no attempt can reach is not tried again.
+TEST_F(Reconnect, APortThatCannotBeDialledIsNotTriedAgain)
+{
+    Start("alice", "alice2", "127.0.0.1:70000");
+    BWindow* window = OpenServer();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "ERROR : connect()\n", 3));
+    ASSERT_TRUE(client->WaitUntil([&] { return ButtonLabel(*client, window) == "Connect"; }));
+    snooze(2 * kFirstDelay);
+    EXPECT_FALSE(client->Printed("", "trying again"));
+    EXPECT_EQ(Count("127.0.0.1", "<<<  starting connection >>>\n"), 1);
+}
