@@ -197,6 +197,8 @@ TEST_F(ReconnectScripted, WhatTheUserAskedForIsNotTriedAgain)
     server.Close();
     ASSERT_TRUE(client->WaitPrinted("127.0.0.1", "No connection: trying again in 0.6 s\n", 3));
     EXPECT_EQ(ButtonLabel(*client, window), "Cansel");
+    if (const char* dir = getenv("PELMOR_SNAPSHOTS"); dir != nullptr && client->driver->WaitIdle())
+        client->driver->SavePNG(window, std::string(dir) + "/reconnect-wait.png");
     client->driver->Click(client->driver->FindView(window, "Connect"));
     ASSERT_TRUE(client->WaitUntil([&] { return ButtonLabel(*client, window) == "Connect"; }));
     EXPECT_EQ(Client::TitleOf(window), "Server");
