@@ -3,6 +3,7 @@
 // Nothing may crash, every line it sends must be one protocol line, and it
 // may answer the login's challenge only once.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -22,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const char* newline = static_cast<const char*>(memchr(text + start, '\n', size - start));
         size_t end = newline != nullptr ? size_t(newline - text) + 1 : size;
         CapNegotiation::Result result;
-        cap.Feed(text + start, end - start, &result);
+        // The reader hands out at most 512 bytes a line.
+        cap.Feed(text + start, std::min<size_t>(end - start, 512), &result);
         for (const std::string& line : result.send) {
             // One line, ended once, never longer than the protocol allows.
             if (line.empty() || line.back() != '\n' || line.find('\n') != line.size() - 1 ||
