@@ -113,7 +113,7 @@ ServersViewTab::ServersViewTab(BView* parent, BRect frame)
     menu->SetTargetForItems(this);
 
     // The selected server's SASL login.
-    BRect login(a.left - 4, field.bottom + 8, remove.right + 4, field.bottom + 22);
+    BRect login(a.left, field.bottom + 8, remove.right, field.bottom + 22);
     m_account = new BTextControl(login, "Account", "Account", nullptr, new BMessage(kLoginEdited),
                                  mode, B_WILL_DRAW | B_NAVIGABLE);
     AddChild(m_account);

@@ -521,6 +521,8 @@ TEST_F(SettingsWindowTest, TheLoginBelongsToTheSelectedServersHost)
     EXPECT_EQ(shown(), "/");
     ASSERT_NO_FATAL_FAILURE(Retype("Account", "alice"));
     ASSERT_NO_FATAL_FAILURE(Retype("Password", "s3cret word"));
+    if (const char* dir = getenv("PELMOR_SNAPSHOTS"))
+        driver->SavePNG(window, std::string(dir) + "/settings-login.png");
     ASSERT_NO_FATAL_FAILURE(ClickEntry(1));
     EXPECT_EQ(shown(), "bob/hunter2");
     ASSERT_NO_FATAL_FAILURE(Retype("Account", ""));
