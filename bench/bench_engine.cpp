@@ -369,7 +369,10 @@ irc* connect_engine(LineCounter* owner, const Listener& listener, int* server, c
         *error = "the engine did not connect";
         return engine;
     }
-    if (read_line(*server).compare(0, 5, "USER ") != 0) {
+    std::string first = read_line(*server);
+    if (first.compare(0, 4, "CAP ") == 0)
+        first = read_line(*server);
+    if (first.compare(0, 5, "USER ") != 0) {
         *error = "the engine did not register";
         return engine;
     }

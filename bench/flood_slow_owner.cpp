@@ -138,16 +138,20 @@ bool send_all(int fd, const std::string& bytes)
     return true;
 }
 
-// The engine's USER line; false when none comes.
+// The engine's USER line (after its CAP line); false when none comes.
 bool read_registration(int fd)
 {
     std::string line;
     char byte;
     struct pollfd wait = {fd, POLLIN, 0};
     while (poll(&wait, 1, 10000) == 1 && recv(fd, &byte, 1, 0) == 1) {
-        if (byte == '\n')
+        if (byte != '\n') {
+            line.push_back(byte);
+            continue;
+        }
+        if (line.compare(0, 4, "CAP ") != 0)
             return line.compare(0, 5, "USER ") == 0;
-        line.push_back(byte);
+        line.clear();
     }
     return false;
 }

@@ -39,6 +39,11 @@ std::atomic<bigtime_t> sStallTimeout{kStallTimeout};
 const bigtime_t kSilenceTimeout = 120000000;
 std::atomic<bigtime_t> sSilenceTimeout{kSilenceTimeout};
 const char kSilencePing[] = "PING :Pelmor\n";
+// The window's lines: a burst of this many, then one per interval.
+const int32 kPaceBurst = 5;
+const bigtime_t kPaceInterval = 2000000;
+std::atomic<int32> sPaceBurst{kPaceBurst};
+std::atomic<bigtime_t> sPaceInterval{kPaceInterval};
 // How often a paused reader looks at the backlog when it has no
 // descriptor to wait on (eventfd failed).
 const int kBacklogPollMs = 10;
@@ -46,6 +51,8 @@ const int kBacklogPollMs = 10;
 const char kOverflowText[] = "ERROR : more than 64 KB waiting to be sent, connection closed\n";
 const char kStallText[] = "ERROR : the server stopped reading, connection closed\n";
 const char kSendText[] = "ERROR : send()\n";
+const char kQueueFullText[] =
+    "ERROR : more than 64 KB of lines waiting for their turn to be sent, line dropped\n";
 
 // The engine whose network thread this is: its lines go ahead of the
 // window's.
@@ -106,10 +113,11 @@ irc::irc(BLooper* looper)
       m_backlog(std::make_shared<BPrivate::Backlog>(IRC_BACKLOG_RESUME)), m_addr{},
       m_socket(-1), m_server{}, m_cur_nick{}, m_user{}, m_port{}, m_port_num(0), m_line{},
       m_thread(-1), m_quit(false), m_closing(false), m_thread_done(false),
-      m_wake_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_send_open(false), m_socket_full(false),
-      m_send_progress(0), m_send_overflow(false), m_unsent(0), m_head_sent(0),
-      m_paused(false), m_rbuf{}, m_rpos(0), m_rlen(0), m_ctcp_window_start(0), m_ctcp_answers(0),
-      m_ctcp_dropping(false), m_id(sNextEngineId++)
+      m_wake_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_send_open(false), m_window_bytes(0),
+      m_pace_tokens(0), m_pace_time(0), m_socket_full(false), m_send_progress(0),
+      m_send_overflow(false), m_unsent(0), m_head_sent(0), m_paused(false), m_rbuf{}, m_rpos(0),
+      m_rlen(0), m_ctcp_window_start(0), m_ctcp_answers(0), m_ctcp_dropping(false),
+      m_id(sNextEngineId++)
 {
     m_thread = spawn_thread(net_irc_thread_stub, "irc_thread", B_NORMAL_PRIORITY, this);
 }
@@ -121,7 +129,7 @@ irc::~irc()
     // paused for it would never see the server close after QUIT.
     m_closing = true;
     wake();
-    if (writeln("QUIT\n")) {
+    if (queue_line("QUIT\n", true)) {
         // The server closes the connection after QUIT, which ends the
         // reader; a server that does not, or that does not even take the
         // QUIT, is left after this long.
@@ -146,6 +154,23 @@ void irc::setup(const char* server, const char* user, const char* port)
     copy_bounded(m_server, server, sizeof(m_server));
     copy_bounded(m_user, user, sizeof(m_user));
     copy_bounded(m_port, port, sizeof(m_port));
+}
+
+void irc::set_sasl(const char* account, const char* password)
+{
+    std::lock_guard<std::mutex> lock(m_nick_lock);
+    m_sasl_account = account != nullptr ? account : "";
+    m_sasl_password = password != nullptr ? password : "";
+}
+
+void irc::set_send_pacing(int32 burst, bigtime_t interval)
+{
+    if (burst <= 0 && interval <= 0) {
+        burst = kPaceBurst;
+        interval = kPaceInterval;
+    }
+    sPaceBurst = std::max<int32>(burst, 1);
+    sPaceInterval = std::max<bigtime_t>(interval, 0);
 }
 
 void irc::set_lookup_function(lookup_function function)
@@ -318,6 +343,8 @@ int32 irc::net_irc_thread()
                 bool plain;
                 if (!read_line(line, &text, &length, &plain))
                     break;
+                if (m_cap.Active() && negotiate(text, length))
+                    continue;
                 const bool prefixed = length > 0 && text[0] == ':';
                 post_srv(text, length, plain);
                 // A line without a sender is dropped by the parser; but the
@@ -443,6 +470,19 @@ bool irc::connectclient()
     // such as "::1" would start the trailing parameter there, and servers
     // ignore the field, so such a name goes as "*".
     const char* server = m_server[0] == ':' || strchr(m_server, ' ') != nullptr ? "*" : m_server;
+    std::string account, password;
+    {
+        std::lock_guard<std::mutex> lock(m_nick_lock);
+        account = m_sasl_account;
+        password = m_sasl_password;
+    }
+    // Servers that know CAP hold the registration until "CAP END"; the
+    // others answer 421 or register the client as always.
+    std::string open = m_cap.Start(account, password);
+    if (!writeln(open.c_str())) {
+        msg_info("ERROR : writeln ()");
+        return false;
+    }
     format_line(m_line, sizeof(m_line), "USER %s %s %s :%s\n", m_user, host, server, "INFO");
     msg_from_srv(m_line);
     if (!writeln(m_line)) {
@@ -485,7 +525,8 @@ bool irc::wait_readable()
         if (!check_silence(&silenceLeft))
             return false;
         bool pending;
-        flush_output(&pending);
+        bigtime_t pacedUntil;
+        flush_output(&pending, &pacedUntil);
         if (m_send_overflow.load()) {
             post_info(kOverflowText, true);
             return false;
@@ -503,6 +544,11 @@ bool irc::wait_readable()
                 return false;
             }
             timeout = int(std::min<bigtime_t>((left + 999) / 1000, INT_MAX));
+        }
+        if (pacedUntil > 0) {
+            bigtime_t wait = std::max<bigtime_t>(pacedUntil - system_time(), 0);
+            int ms = int(std::min<bigtime_t>((wait + 999) / 1000, INT_MAX));
+            timeout = timeout < 0 ? ms : std::min(timeout, ms);
         }
         bool paused = backlog_full();
         if (!paused) {
@@ -555,25 +601,46 @@ bool irc::backlog_full()
     return m_paused;
 }
 
-void irc::flush_output(bool* pending)
+void irc::flush_output(bool* pending, bigtime_t* paced_until)
 {
     *pending = false;
+    *paced_until = 0;
     if (m_unsent.load() == 0)
         return;
     const int s = m_socket.load();
     for (;;) {
         if (m_head_sent == m_head.size()) {
-            // Between lines: the thread's own answers first.
+            // Between lines: the thread's own answers first, then the
+            // window's as their pace allows.
             std::lock_guard<std::mutex> guard(m_send_lock);
-            std::deque<std::string>& next = !m_own_lines.empty() ? m_own_lines : m_window_lines;
-            if (next.empty()) {
-                m_head.clear();
-                m_head_sent = 0;
+            m_head.clear();
+            m_head_sent = 0;
+            if (!m_own_lines.empty()) {
+                m_head.swap(m_own_lines.front());
+                m_own_lines.pop_front();
+            } else if (!m_window_lines.empty()) {
+                const bigtime_t interval = sPaceInterval.load();
+                const double burst = double(sPaceBurst.load());
+                const bigtime_t now = system_time();
+                if (interval <= 0 || m_pace_time == 0) {
+                    m_pace_tokens = burst;
+                } else {
+                    m_pace_tokens = std::min(burst, m_pace_tokens + double(now - m_pace_time) /
+                                                                        double(interval));
+                }
+                m_pace_time = now;
+                if (m_pace_tokens < 1.0) {
+                    *paced_until = now + bigtime_t((1.0 - m_pace_tokens) * double(interval)) + 1;
+                    return;
+                }
+                if (interval > 0)
+                    m_pace_tokens -= 1.0;
+                m_head.swap(m_window_lines.front());
+                m_window_lines.pop_front();
+                m_window_bytes -= m_head.size();
+            } else {
                 return;
             }
-            m_head.swap(next.front());
-            next.pop_front();
-            m_head_sent = 0;
         }
         ssize_t sent = send(s, m_head.data() + m_head_sent, m_head.size() - m_head_sent,
                             MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -613,6 +680,7 @@ void irc::close_output()
         m_send_open = false;
         m_own_lines.clear();
         m_window_lines.clear();
+        m_window_bytes = 0;
         m_unsent = 0;
     }
     m_head.clear();
@@ -671,36 +739,76 @@ bool irc::read_line(char* buffer, char** line, size_t* length, bool* plain)
 
 bool irc::writeln(const char* line)
 {
+    return queue_line(line, tNetworkEngine == this);
+}
+
+bool irc::queue_line(const char* line, bool urgent, const char* debug_text)
+{
     if (line == nullptr || *line == '\0')
         return false;
     char wire[LINE_MAX_WIRE + 1];
     size_t length = line_to_wire(current_encoding(), line, wire);
-    const bool own = tNetworkEngine == this;
+    const bool own = urgent;
     size_t unsent;
+    bool queueFull;
     {
         std::lock_guard<std::mutex> guard(m_send_lock);
         if (!m_send_open)
             return false;
         unsent = m_unsent.load();
-        // A burst from a window may run ahead of the network thread; what
-        // counts is what the socket does not take.
-        if (m_socket_full && unsent + length > IRC_SEND_LIMIT) {
-            // The network thread closes the connection and says why.
-            m_send_open = false;
-            m_send_overflow = true;
-            wake();
-            return false;
+        // Lines waiting for their turn are the user's: refuse more than
+        // the limit, but keep the connection.
+        queueFull = !own && sPaceInterval.load() > 0 && m_window_bytes + length > IRC_SEND_LIMIT;
+        if (!queueFull) {
+            // A burst from a window may run ahead of the network thread;
+            // what counts is what the socket does not take.
+            if (m_socket_full && unsent + length > IRC_SEND_LIMIT) {
+                // The network thread closes the connection and says why.
+                m_send_open = false;
+                m_send_overflow = true;
+                wake();
+                return false;
+            }
+            (own ? m_own_lines : m_window_lines).emplace_back(wire, length);
+            if (!own)
+                m_window_bytes += length;
+            if (unsent == 0)
+                m_send_progress = system_time();
+            m_unsent = unsent + length;
         }
-        (own ? m_own_lines : m_window_lines).emplace_back(wire, length);
-        if (unsent == 0)
-            m_send_progress = system_time();
-        m_unsent = unsent + length;
     }
-    post_debug(wire);
+    if (queueFull) {
+        post_info(kQueueFullText, false);
+        return false;
+    }
+    post_debug(debug_text != nullptr ? debug_text : wire);
     // The network thread writes its own lines before it next waits; it
-    // hears of the window's when they are the first to wait (it is then
-    // perhaps asleep without an eye on the socket's room).
-    if (!own && unsent == 0)
+    // hears of another thread's when they are the first to wait (it is then
+    // perhaps asleep without an eye on the socket's room) or go ahead of
+    // paced ones.
+    if (tNetworkEngine != this && (unsent == 0 || own))
         wake();
+    return true;
+}
+
+bool irc::negotiate(const char* line, size_t length)
+{
+    CapNegotiation::Result result;
+    if (!m_cap.Feed(line, length, &result))
+        return false;
+    char copy[IRC_LINE_SIZE];
+    size_t n = std::min(length, sizeof(copy) - 1);
+    memcpy(copy, line, n);
+    copy[n] = '\0';
+    post_debug(copy);
+    for (const std::string& text : result.send) {
+        // The login's base64 is the password in all but name.
+        const bool secret = text.compare(0, 13, "AUTHENTICATE ") == 0 &&
+                            text != "AUTHENTICATE +\n" && text != "AUTHENTICATE PLAIN\n" &&
+                            text != "AUTHENTICATE *\n";
+        queue_line(text.c_str(), true, secret ? "AUTHENTICATE (login hidden)\n" : nullptr);
+    }
+    for (const std::string& note : result.notes)
+        post_info(note.c_str(), false);
     return true;
 }

@@ -33,9 +33,13 @@
 // queues it; the network thread writes the queue while the socket takes it,
 // without blocking. Its own answers (PONG, CTCP replies) go ahead of the
 // window's lines, but only between lines: a line partly written stays at
-// the head until it is complete. A connection with more than IRC_SEND_LIMIT
+// the head until it is complete. The window's lines are paced (a burst of
+// five, then one every two seconds) so that a paste never gets the user
+// disconnected for flooding; the thread's own lines are not. A connection
+// with more than IRC_SEND_LIMIT
 // bytes unsent while the socket takes nothing, or whose unsent bytes make
-// no progress for the stall time (60 s), is closed with a status line.
+// no progress for the stall time (60 s), is closed with a status line;
+// window lines beyond IRC_SEND_LIMIT waiting for their turn are refused.
 //
 // Silence: a connection that has received nothing for the silence time
 // (120 s) while the reader was free to read is sent "PING :Pelmor" by the
@@ -43,6 +47,9 @@
 // counts as lost: a status line says so and the connection ends, which
 // lets the window try again. While the reader is paused for the window it
 // reads nothing, so that time is not counted as silence.
+//
+// Registration starts with capability negotiation (CapSasl.h), handled on
+// the network thread like PING: its lines are not posted.
 
 #include <atomic>
 #include <condition_variable>
@@ -59,6 +66,7 @@
 #include <Looper.h>
 #include <OS.h>
 
+#include "CapSasl.h"
 #include "LineIO.h"
 
 // A line as the reader delivers it: at most 511 bytes from the server,
@@ -94,6 +102,9 @@ public:
 
     // Copies host, user name and port (each cut to 255 bytes).
     void setup(const char* server, const char* user, const char* port);
+    // The SASL PLAIN login to offer while registering; none when `account`
+    // is empty. Call before start().
+    void set_sasl(const char* account, const char* password);
     bool start();
 
     const char* get_server_name() const { return m_server; }
@@ -150,6 +161,11 @@ public:
     // The silence time (see above): 120 s, or what tests set (0 restores
     // the 120 s). Read by each network thread as it waits.
     static void set_silence_timeout(bigtime_t timeout);
+    // The pace of the window's lines: `burst` lines at once, then one per
+    // `interval`, refilled at that rate (5 and 2 s: servers disconnect
+    // clients that send faster). An interval of 0 sends them unpaced, for
+    // tests that drive many lines; (0, 0) restores the default.
+    static void set_send_pacing(int32 burst, bigtime_t interval);
 
     // For tests: the engine's messages not yet handled by their loopers,
     // and the bytes queued but not yet taken by the socket.
@@ -192,7 +208,14 @@ private:
     bool backlog_full();
     // Writes queued lines while the socket takes them, without blocking;
     // `*pending` when bytes are left. A send that fails ends the output.
-    void flush_output(bool* pending);
+    // `*paced_until` is when the next window line may go (0: none waits).
+    void flush_output(bool* pending, bigtime_t* paced_until);
+    // Queues a converted line: `urgent` ones (the thread's own answers, the
+    // QUIT of a closing window) go ahead of the window's and are not paced.
+    bool queue_line(const char* line, bool urgent, const char* debug_text = nullptr);
+    // The capability negotiation's part of a line before registration:
+    // true when the line was its and is not to be posted.
+    bool negotiate(const char* line, size_t length);
     // Drops whatever is queued; writeln refuses from now on.
     void close_output();
     // Posts to the window, counted in the backlog. While the window deletes
@@ -253,8 +276,12 @@ private:
     std::deque<std::string> m_own_lines;    // under m_send_lock
     std::deque<std::string> m_window_lines; // under m_send_lock
     bool m_send_open;                       // under m_send_lock
-    bool m_socket_full;                     // under m_send_lock: it took nothing last
-    bigtime_t m_send_progress;              // under m_send_lock: last progress
+    size_t m_window_bytes;                  // under m_send_lock: in m_window_lines
+    // Window lines that may go now, refilled with time (network thread).
+    double m_pace_tokens;
+    bigtime_t m_pace_time;
+    bool m_socket_full;        // under m_send_lock: it took nothing last
+    bigtime_t m_send_progress; // under m_send_lock: last progress
     std::atomic<bool> m_send_overflow;
     // Bytes queued or in m_head not yet sent; changed under m_send_lock.
     std::atomic<size_t> m_unsent;
@@ -272,6 +299,12 @@ private:
     char m_rbuf[4096];
     size_t m_rpos;
     size_t m_rlen;
+
+    // Capability negotiation and login (network thread; the account and
+    // password are set before start, under m_nick_lock).
+    CapNegotiation m_cap;
+    std::string m_sasl_account;
+    std::string m_sasl_password;
 
     // CTCP answers within the current window of time (network thread only).
     bigtime_t m_ctcp_window_start;

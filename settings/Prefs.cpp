@@ -16,6 +16,12 @@
 
 #include "SettingsAlert.h"
 
+namespace
+{
+// The settings hold passwords: only their owner may read them.
+const int kFileMode = 0600;
+} // namespace
+
 const irc_color_item irc_color[IRC_COLOR_COUNT] = {
     {{0, 0, 0, 255}, "txt"},      {{224, 224, 224, 224}, "bkg"}, {{152, 203, 255, 255}, "usr"},
     {{0, 0, 179, 255}, "cannel"}, {{178, 0, 0, 255}, "hilite"},  {{255, 0, 0, 255}, "err"},
@@ -49,6 +55,7 @@ Prefs::Prefs(const char* fileName, const char* folderName)
             // Never replaces a file that appeared meanwhile.
             if (folder.CreateFile(fileName, &file, true) == B_OK) {
                 m_entry = new BEntry(&folder, fileName);
+                chmod(m_entry->PathName(), kFileMode);
                 m_msg = new BMessage(*m_default_msg);
             }
         }
@@ -131,7 +138,8 @@ void Prefs::KeepDamagedCopy()
 
     BFile in(m_entry, B_READ_ONLY);
     BFile out(copy.c_str(), B_WRITE_ONLY | B_CREATE_FILE | B_FAIL_IF_EXISTS);
-    bool kept = in.InitCheck() == B_OK && out.InitCheck() == B_OK;
+    bool kept = in.InitCheck() == B_OK && out.InitCheck() == B_OK &&
+                chmod(copy.c_str(), kFileMode) == 0;
     char buffer[64 * 1024];
     while (kept) {
         ssize_t got = in.Read(buffer, sizeof(buffer));
@@ -180,7 +188,8 @@ status_t Prefs::StorePrefs()
     status_t status = m_msg->Flatten(&flat);
     Unlock();
     if (status == B_OK)
-        status = replace_file_atomically(m_entry->PathName(), flat.Buffer(), flat.BufferLength());
+        status = replace_file_atomically(m_entry->PathName(), flat.Buffer(), flat.BufferLength(),
+                                         kFileMode);
     if (status != B_OK) {
         std::string text = std::string("Error...\nThe setting file could not be written (") +
                            status_text(status) + ").\nThe file on disk is unchanged.";

@@ -13,9 +13,11 @@
 #include <Prefs.h>
 #include <ScrollView.h>
 #include <TextControl.h>
+#include <TextView.h>
 #include <UTF8.h>
 
 #include "NoteView.h"
+#include "ServerText.h"
 #include "SettingsCheck.h"
 #include "ViewColors.h"
 #include "newButton.h"
@@ -38,6 +40,8 @@ namespace
 {
 // Windows code page 1252, when the store has no "encoding".
 const int16 kDefaultEncoding = B_MS_WINDOWS_CONVERSION;
+// The login fields' edits.
+const uint32 kLoginEdited = 'lged';
 } // namespace
 
 ServersViewTab::ServersViewTab(BView* parent, BRect frame)
@@ -108,8 +112,32 @@ ServersViewTab::ServersViewTab(BView* parent, BRect frame)
     AddChild(encodingField);
     menu->SetTargetForItems(this);
 
-    // What "Add" refused, and why, under the menu field.
-    BRect noteFrame = encodingField->Frame();
+    // The selected server's SASL login.
+    BRect login(a.left, field.bottom + 8, remove.right, field.bottom + 22);
+    m_account = new BTextControl(login, "Account", "Account", nullptr, new BMessage(kLoginEdited),
+                                 mode, B_WILL_DRAW | B_NAVIGABLE);
+    AddChild(m_account);
+    login.OffsetBy(0, 18);
+    m_password = new BTextControl(login, "Password", "Password", nullptr,
+                                  new BMessage(kLoginEdited), mode, B_WILL_DRAW | B_NAVIGABLE);
+    m_password->TextView()->HideTyping(true);
+    AddChild(m_password);
+    const float divider = StringWidth("Password") + 6;
+    m_account->SetDivider(divider);
+    m_password->SetDivider(divider);
+    m_account->SetModificationMessage(new BMessage(kLoginEdited));
+    m_password->SetModificationMessage(new BMessage(kLoginEdited));
+    for (int32 i = 0; i < m_server_list->CountItems(); i++) {
+        auto* item = dynamic_cast<BStringItem*>(m_server_list->ItemAt(i));
+        std::string host, port;
+        if (item != nullptr && settings != nullptr &&
+            split_server_text(item->Text(), &host, &port) && m_logins.count(host) == 0)
+            m_logins[host] = find_server_login(*settings, host);
+    }
+    show_login();
+
+    // What "Add" refused, and why, under the login.
+    BRect noteFrame = m_password->Frame();
     noteFrame.top = noteFrame.bottom + 10;
     noteFrame.bottom = r.bottom;
     AddChild(new NoteView(noteFrame, "note"));
@@ -144,6 +172,15 @@ void ServersViewTab::MessageReceived(BMessage* message)
         } else if (auto* item = dynamic_cast<BStringItem*>(m_server_list->ItemAt(index))) {
             m_server_text->SetText(item->Text());
         }
+        show_login();
+        break;
+    }
+    case kLoginEdited: {
+        std::string host = selected_host();
+        if (m_showing_login || host.empty())
+            break;
+        m_logins[host] = ServerLogin{m_account->Text(), m_password->Text()};
+        m_logins_changed[host] = true;
         break;
     }
     case MSG_MAD1: {
@@ -174,11 +211,48 @@ void ServersViewTab::MessageReceived(BMessage* message)
     }
 }
 
+std::string ServersViewTab::selected_host() const
+{
+    int32 index = m_server_list->CurrentSelection();
+    auto* item = index >= 0 ? dynamic_cast<BStringItem*>(m_server_list->ItemAt(index)) : nullptr;
+    std::string host, port;
+    if (item == nullptr || !split_server_text(item->Text(), &host, &port))
+        return std::string();
+    return host;
+}
+
+void ServersViewTab::show_login()
+{
+    std::string host = selected_host();
+    ServerLogin login;
+    if (!host.empty()) {
+        auto found = m_logins.find(host);
+        if (found != m_logins.end()) {
+            login = found->second;
+        } else if (Prefs* prefs = app_prefs()) {
+            // An entry added here: its host may have a stored login.
+            prefs->Lock();
+            login = find_server_login(*prefs->GetMsg(), host);
+            prefs->Unlock();
+            m_logins[host] = login;
+        }
+    }
+    // Filling the fields is not an edit.
+    m_showing_login = true;
+    m_account->SetText(login.account.c_str());
+    m_password->SetText(login.password.c_str());
+    m_showing_login = false;
+    m_account->SetEnabled(!host.empty());
+    m_password->SetEnabled(!host.empty());
+}
+
 void ServersViewTab::AllAttached()
 {
     m_add_button->SetTarget(this);
     m_remove_button->SetTarget(this);
     m_server_list->SetTarget(this);
+    m_account->SetTarget(this);
+    m_password->SetTarget(this);
     BView::AllAttached();
 }
 
@@ -196,6 +270,8 @@ void ServersViewTab::DetachedFromWindow()
         int32 index = marked != nullptr ? field->Menu()->IndexOf(marked) : -1;
         if (index >= 0 && index < ENCODING_COUNT)
             settings->ReplaceInt16("encoding", int16(sc_en[index].code));
+        for (const auto& changed : m_logins_changed)
+            store_server_login(settings, changed.first, m_logins[changed.first]);
         prefs->Unlock();
     }
     BView::DetachedFromWindow();

@@ -10,9 +10,17 @@
 //
 // "Add" takes only `host` or `host:port` with a port of 1 to 65535; other
 // text is not added, and the note under the buttons says why.
+//
+// "Account" and "Password" are the SASL login of the selected server's
+// host (ServerLogin.h), edited in place and stored with the list.
+
+#include <map>
+#include <string>
 
 #include <SupportDefs.h>
 #include <View.h>
+
+#include "ServerLogin.h"
 
 class BListView;
 class BTextControl;
@@ -41,6 +49,17 @@ public:
 
 private:
     void set_note(const char* text);
+    // The host of the selected entry, or "" when none is selected.
+    std::string selected_host() const;
+    // Shows the selected host's login in the fields.
+    void show_login();
+
+    // Every host's login as edited here, written back when the page goes.
+    std::map<std::string, ServerLogin> m_logins;
+    std::map<std::string, bool> m_logins_changed;
+    bool m_showing_login = false;
+    BTextControl* m_account = nullptr;
+    BTextControl* m_password = nullptr;
 
     newButton* m_add_button;
     newButton* m_remove_button;

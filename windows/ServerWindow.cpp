@@ -25,6 +25,7 @@
 #include "IRCView.h"
 #include "PrintLog.h"
 #include "PrivatWindow.h"
+#include "ServerLogin.h"
 #include "ServerText.h"
 #include "ServerView.h"
 #include "StatusBarView.h"
@@ -271,6 +272,12 @@ bool ServerWindow::start_engine(const std::string& server)
     fit_copy(m_server, sizeof(m_server), host.c_str());
     m_nick_tries = 0;
     m_irc->setup(host.c_str(), "Pelmor", port.c_str());
+    if (prefs != nullptr) {
+        prefs->Lock();
+        ServerLogin login = find_server_login(*prefs->GetMsg(), host);
+        prefs->Unlock();
+        m_irc->set_sasl(login.account.c_str(), login.password.c_str());
+    }
     w_print("<<<  starting connection >>>\n", 5);
     m_irc->start();
     if (button != nullptr)

@@ -47,6 +47,7 @@ protected:
         client->driver->WaitIdle();
         client->driver->Click(client->driver->FindView(window, "Connect"));
         ASSERT_TRUE(server.Accept());
+        ASSERT_EQ(server.ReadLine(), "CAP LS 302\n");
         ASSERT_EQ(server.ReadLine().rfind("USER Pelmor ", 0), 0u);
         ASSERT_EQ(server.ReadLine(), "NICK alice\n");
     }

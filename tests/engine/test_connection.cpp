@@ -31,12 +31,15 @@ class Connection : public testing::Test
 protected:
     void SetUp() override
     {
+        // These drive many lines at once; the pace has tests of its own.
+        irc::set_send_pacing(1, 0);
         owner = new RecordingLooper;
         engine = new irc(owner);
         owner->Adopt(engine);
     }
     void TearDown() override
     {
+        irc::set_send_pacing(0, 0);
         // Closing first lets the thread end by itself, so the drop is quick.
         server.Close();
         if (engine != nullptr)
@@ -54,12 +57,13 @@ protected:
             fprintf(stderr, "owner received:\n%s", dump.c_str());
     }
 
-    // Starts the engine on the scripted server and reads its USER line.
+    // Starts the engine on the scripted server and reads its CAP and USER lines.
     void Connect(const char* nick = nullptr)
     {
         engine->setup("127.0.0.1", "Pelmor", server.Port().c_str());
         engine->start();
         ASSERT_TRUE(server.Accept());
+        ASSERT_EQ(server.ReadLine(), "CAP LS 302\n");
         ASSERT_EQ(server.ReadLine(), "USER Pelmor " + local_host_name() + " 127.0.0.1 :INFO\n");
         ASSERT_TRUE(owner->WaitFor([](const std::vector<BMessage>& all) {
             for (const BMessage& m : all)
@@ -490,6 +494,7 @@ TEST_F(Connection, DeletingStopsTheThreadPromptlyInEveryState)
     polite->setup("127.0.0.1", "Pelmor", server.Port().c_str());
     polite->start();
     ASSERT_TRUE(server.Accept());
+    ASSERT_EQ(server.ReadLine(), "CAP LS 302\n");
     server.ReadLine();
     std::thread closer([&] {
         if (server.ReadLine() == "QUIT\n")
@@ -507,6 +512,7 @@ TEST_F(Connection, DeletingStopsTheThreadPromptlyInEveryState)
     patient->setup("127.0.0.1", "Pelmor", stubborn.Port().c_str());
     patient->start();
     ASSERT_TRUE(stubborn.Accept());
+    ASSERT_EQ(stubborn.ReadLine(), "CAP LS 302\n");
     stubborn.ReadLine();
     bigtime_t took = timed_drop(waiting, patient);
     EXPECT_LT(took, 8000000);

@@ -221,12 +221,15 @@ class Flow : public testing::Test
 protected:
     void SetUp() override
     {
+        // These drive many lines at once; the pace has tests of its own.
+        irc::set_send_pacing(1, 0);
         owner = new Owner;
         engine = new irc(owner);
         owner->Adopt(engine);
     }
     void TearDown() override
     {
+        irc::set_send_pacing(0, 0);
         stop = true;
         for (std::thread& thread : threads)
             thread.join();
@@ -253,6 +256,7 @@ protected:
         if (sendBuffer > 0) {
             ASSERT_TRUE(server->ShrinkClientSendBuffer(sendBuffer));
         }
+        ASSERT_EQ(server->ReadLine(), "CAP LS 302\n");
         ASSERT_EQ(server->ReadLine().rfind("USER Pelmor ", 0), 0u);
     }
     void Command(const std::string& text)

@@ -1,6 +1,7 @@
 #include <Prefs.h>
 
 #include <AppPrefs.h>
+#include <ServerLogin.h>
 #include <SettingsAlert.h>
 
 #include <Entry.h>
@@ -466,4 +467,70 @@ TEST(Prefs, TheEncodingReadIsAlwaysCurrent)
     set_app_prefs(nullptr);
     EXPECT_EQ(app_encoding(14), 14);
     set_settings_alert_handler(nullptr);
+}
+
+TEST(Prefs, SettingsFilesAreReadableByTheirOwnerOnly)
+{
+    TestDir dir;
+    dir.UseAsConfigHome();
+    std::string path = dir / "Pelmor/Pelmor settings";
+    auto mode = [](const std::string& file) {
+        struct stat info {
+        };
+        return stat(file.c_str(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+    };
+    {
+        // A new file, before anything is in it.
+        Prefs prefs(kFile, "Pelmor");
+        EXPECT_EQ(mode(path), 0600);
+    }
+    EXPECT_EQ(mode(path), 0600);
+
+    // A file from before, readable by all, is narrowed when written.
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    {
+        Prefs prefs(kFile, "Pelmor");
+    }
+    EXPECT_EQ(mode(path), 0600);
+
+    // The copy of a damaged file holds the same secrets.
+    TestDir::WriteFile(path, "not a message");
+    chmod(path.c_str(), 0644);
+    {
+        Stderr err;
+        Prefs prefs(kFile, "Pelmor");
+        EXPECT_EQ(mode(path + ".damaged"), 0600);
+    }
+}
+
+TEST(ServerLogin, KeptPerHostApartFromTheServerWindowsMessage)
+{
+    BMessage settings;
+    BMessage perServer;
+    perServer.AddRect("#chan", BRect(1, 2, 3, 4));
+    settings.AddMessage("irc.example.net", &perServer);
+
+    EXPECT_EQ(find_server_login(settings, "irc.example.net").account, "");
+    store_server_login(&settings, "irc.example.net", ServerLogin{"alice", "p ss\x01"});
+    store_server_login(&settings, "other.example", ServerLogin{"bob", ""});
+    ServerLogin login = find_server_login(settings, "irc.example.net");
+    EXPECT_EQ(login.account, "alice");
+    EXPECT_EQ(login.password, "p ss\x01");
+    EXPECT_EQ(find_server_login(settings, "other.example").account, "bob");
+    EXPECT_EQ(find_server_login(settings, "irc.example").account, "") << "whole host names only";
+
+    // The server window writing back its own message keeps the login.
+    settings.ReplaceMessage("irc.example.net", &perServer);
+    EXPECT_EQ(find_server_login(settings, "irc.example.net").account, "alice");
+
+    // An empty account removes the login, and only that one.
+    store_server_login(&settings, "irc.example.net", ServerLogin{"", "ignored"});
+    EXPECT_EQ(find_server_login(settings, "irc.example.net").account, "");
+    EXPECT_EQ(find_server_login(settings, "other.example").account, "bob");
+
+    // It survives the file.
+    std::string flat = flatten(settings);
+    BMessage back;
+    ASSERT_EQ(back.Unflatten(flat.data(), ssize_t(flat.size())), B_OK);
+    EXPECT_EQ(find_server_login(back, "other.example").account, "bob");
 }

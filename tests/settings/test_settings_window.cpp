@@ -16,9 +16,12 @@
 #include <MenuField.h>
 #include <Prefs.h>
 #include <TestDriver.h>
+#include <TextControl.h>
+#include <TextView.h>
 #include <Window.h>
 
 #include "NoteView.h"
+#include "ServerLogin.h"
 #include "ServerText.h"
 #include "ServersViewTab.h"
 #include "SettingsCheck.h"
@@ -487,3 +490,51 @@ TEST(ServerText, HostAndPortWithIpv6InBrackets)
 }
 
 } // namespace
+
+// The login fields follow the selected server and are stored per host.
+TEST_F(SettingsWindowTest, TheLoginBelongsToTheSelectedServersHost)
+{
+    Store([](BMessage* m) {
+        m->RemoveName("server");
+        m->AddString("server", "irc.one.example:6667");
+        m->AddString("server", "irc.two.example");
+        store_server_login(m, "irc.two.example", ServerLogin{"bob", "hunter2"});
+    });
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_NO_FATAL_FAILURE(ShowTab(1));
+    auto* account = dynamic_cast<BTextControl*>(View("Account"));
+    auto* password = dynamic_cast<BTextControl*>(View("Password"));
+    ASSERT_NE(account, nullptr);
+    ASSERT_NE(password, nullptr);
+    auto shown = [&] {
+        return driver->Locked(window, [&] {
+            return std::string(account->Text()) + "/" + password->Text() +
+                   (account->IsEnabled() ? "" : " (off)");
+        });
+    };
+    EXPECT_EQ(shown(), "/ (off)") << "nothing selected";
+    EXPECT_TRUE(driver->Locked(window, [&] { return password->TextView()->IsTypingHidden(); }));
+
+    ASSERT_NO_FATAL_FAILURE(ClickEntry(1));
+    EXPECT_EQ(shown(), "bob/hunter2");
+    ASSERT_NO_FATAL_FAILURE(ClickEntry(0));
+    EXPECT_EQ(shown(), "/");
+    ASSERT_NO_FATAL_FAILURE(Retype("Account", "alice"));
+    ASSERT_NO_FATAL_FAILURE(Retype("Password", "s3cret word"));
+    if (const char* dir = getenv("PELMOR_SNAPSHOTS"))
+        driver->SavePNG(window, std::string(dir) + "/settings-login.png");
+    ASSERT_NO_FATAL_FAILURE(ClickEntry(1));
+    EXPECT_EQ(shown(), "bob/hunter2");
+    ASSERT_NO_FATAL_FAILURE(Retype("Account", ""));
+    ASSERT_NO_FATAL_FAILURE(ClickEntry(0));
+    EXPECT_EQ(shown(), "alice/s3cret word");
+    ASSERT_NO_FATAL_FAILURE(CloseWindow());
+
+    store->Lock();
+    ServerLogin one = find_server_login(*store->GetMsg(), "irc.one.example");
+    ServerLogin two = find_server_login(*store->GetMsg(), "irc.two.example");
+    store->Unlock();
+    EXPECT_EQ(one.account, "alice");
+    EXPECT_EQ(one.password, "s3cret word");
+    EXPECT_EQ(two.account, "") << "an emptied account removes the login";
+}

@@ -201,6 +201,7 @@ void BTextView::Init(BRect textRect)
     fStylable = true;
     fWordWrap = true;
     fDimmed = false;
+    fHideTyping = false;
     fCaretOn = true;
     fAlignment = B_ALIGN_LEFT;
     fLayoutCount = 0;
@@ -630,6 +631,15 @@ void BTextView::_SetDimmed(bool dimmed)
     Refresh();
 }
 
+void BTextView::HideTyping(bool enabled)
+{
+    if (enabled == fHideTyping)
+        return;
+    fHideTyping = enabled;
+    StylesChanged(0, TextLength());
+    Refresh();
+}
+
 // -- settings ------------------------------------------------------------------------------
 
 void BTextView::SetMaxBytes(int32 max)
@@ -900,7 +910,13 @@ bool BTextView::LayOutParagraph(int32 index)
         if (!text.empty())
             base = StyleAt(paragraph.start);
         rgb_color dimmed = BPrivate::kDisabledText;
-        paragraph.layout.SetText(text.data() + paragraph.start, shown);
+        // Byte for byte, so that offsets into the text stay offsets into
+        // what is shown.
+        std::string masked;
+        if (fHideTyping)
+            masked.assign(size_t(shown), '*');
+        paragraph.layout.SetText(fHideTyping ? masked.data() : text.data() + paragraph.start,
+                                 shown);
         paragraph.layout.SetFont(base.font);
         paragraph.layout.SetColor(fDimmed ? dimmed : base.color);
         std::vector<TextRun> runs;

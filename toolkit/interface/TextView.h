@@ -106,6 +106,11 @@ public:
     void SetMaxBytes(int32 max);
     int32 MaxBytes() const { return fMaxBytes; }
 
+    // Shows every byte of the text as '*' and keeps it off the clipboard:
+    // for passwords. Text() still gives the text.
+    void HideTyping(bool enabled);
+    bool IsTypingHidden() const { return fHideTyping; }
+
     void MakeEditable(bool editable = true);
     bool IsEditable() const { return fEditable; }
     void MakeSelectable(bool selectable = true);
@@ -249,6 +254,7 @@ private:
     bool fStylable;
     bool fWordWrap;
     bool fDimmed;
+    bool fHideTyping;
     bool fCaretOn;
     alignment fAlignment;
     mutable int64 fLayoutCount;

@@ -179,7 +179,7 @@ void BTextView::ReplaceSelection(const char* text, int32 length, bool typed)
 
 void BTextView::Copy()
 {
-    if (fSelStart >= fSelEnd)
+    if (fSelStart >= fSelEnd || fHideTyping)
         return;
     if (BPrivate::DisplayServer* server = BPrivate::DisplayServer::Get()) {
         server->SetClipboardText(
@@ -189,7 +189,7 @@ void BTextView::Copy()
 
 void BTextView::Cut()
 {
-    if (!fEditable || fSelStart >= fSelEnd)
+    if (!fEditable || fSelStart >= fSelEnd || fHideTyping)
         return;
     Copy();
     DeleteText(fSelStart, fSelEnd);

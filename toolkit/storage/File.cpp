@@ -312,7 +312,7 @@ status_t name_temporary(int fd, const std::string& prefix, std::string* name)
 
 } // namespace
 
-status_t replace_file_atomically(const char* path, const void* data, size_t size)
+status_t replace_file_atomically(const char* path, const void* data, size_t size, int mode)
 {
     if (path == nullptr || (data == nullptr && size > 0))
         return B_BAD_VALUE;
@@ -333,7 +333,9 @@ status_t replace_file_atomically(const char* path, const void* data, size_t size
         return errno_to_status(errno);
 
     struct stat info;
-    if (stat(target.c_str(), &info) == 0)
+    if (mode >= 0)
+        fchmod(fd, mode_t(mode) & 07777);
+    else if (stat(target.c_str(), &info) == 0)
         fchmod(fd, info.st_mode & 07777);
     else
         fchmod(fd, 0644);

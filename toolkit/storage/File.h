@@ -52,10 +52,11 @@ private:
 // the data goes to a temporary file in the same folder, is flushed, and is
 // renamed over the old file. A symbolic link is followed and stays a link;
 // the file it points to is replaced. An existing file's permissions carry
-// over. On failure the old file is untouched and the temporary file gone.
+// over, unless `mode` (>= 0) gives the permissions the file is to have. On
+// failure the old file is untouched and the temporary file gone.
 // The temporary file is locked while it is written and, where the file
 // system allows, has no name until it is complete.
-status_t replace_file_atomically(const char* path, const void* data, size_t size);
+status_t replace_file_atomically(const char* path, const void* data, size_t size, int mode = -1);
 
 // Removes the temporary files that replace_file_atomically left beside
 // `path` when its process was killed. A file another process is still

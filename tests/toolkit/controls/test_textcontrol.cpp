@@ -256,3 +256,48 @@ TEST_F(TextControls, TheLabelAndFrameAreDrawnUnlessDrawIsOverridden)
     EXPECT_EQ(outline.blue, BPrivate::kFocusColor.blue);
     EXPECT_EQ(outline.red, BPrivate::kFocusColor.red);
 }
+
+TEST_F(TextControls, HiddenTypingShowsStarsAndKeepsTheTextOffTheClipboard)
+{
+    BTextControl* secret = MakeControl("Password", "", BRect(20, 20, 260, 40));
+    BTextControl* stars = MakeControl("Password", "", BRect(20, 60, 260, 80));
+    driver->Locked(window, [&] {
+        secret->TextView()->HideTyping(true);
+        stars->SetText("****");
+    });
+    driver->Click(window, FieldPoint(secret));
+    ASSERT_TRUE(driver->WaitIdle());
+    driver->Type("Wi\xc3\xa9");
+    ASSERT_TRUE(driver->WaitIdle());
+    // Byte for byte: "é" is two stars.
+    EXPECT_EQ(TextOf(secret), "Wi\xc3\xa9");
+    driver->Locked(window, [&] { secret->TextView()->MakeFocus(false); });
+    ASSERT_TRUE(driver->WaitIdle());
+
+    // The hidden field looks exactly like one holding the stars.
+    Snapshot shot(*driver, window);
+    BRect a = driver->Locked(window, [&] { return secret->Frame(); });
+    BRect b = driver->Locked(window, [&] { return stars->Frame(); });
+    int differing = 0, inked = 0;
+    for (int32 y = 0; y <= int32(a.Height()); y++) {
+        for (int32 x = 0; x <= int32(a.Width()); x++) {
+            rgb_color p = shot.At(int32(a.left) + x, int32(a.top) + y);
+            rgb_color q = shot.At(int32(b.left) + x, int32(b.top) + y);
+            if (p.red != q.red || p.green != q.green || p.blue != q.blue)
+                differing++;
+            if (p.red < 100)
+                inked++;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(inked, 0);
+
+    // Neither copy nor cut gives it away.
+    BPrivate::DisplayServer::Get()->SetClipboardText("before");
+    window->PostMessage(B_SELECT_ALL, secret->TextView());
+    window->PostMessage(B_COPY, secret->TextView());
+    window->PostMessage(B_CUT, secret->TextView());
+    ASSERT_TRUE(driver->WaitIdle());
+    EXPECT_EQ(BPrivate::DisplayServer::Get()->ClipboardText(), "before");
+    EXPECT_EQ(TextOf(secret), "Wi\xc3\xa9");
+}
