@@ -100,6 +100,7 @@ protected:
     {
         server.Close();
         ASSERT_TRUE(server.Accept(timeoutMs));
+        ASSERT_EQ(server.ReadLine(), "CAP LS 302\n");
         ASSERT_EQ(server.ReadLine().rfind("USER Pelmor ", 0), 0u);
         ASSERT_EQ(server.ReadLine(), "NICK alice\n");
     }
