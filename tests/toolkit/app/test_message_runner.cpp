@@ -70,9 +70,9 @@ TEST(MessageRunner, SendsCountTimesOneIntervalApart)
     }
     std::vector<bigtime_t> times = clock->Times();
     ASSERT_EQ(times.size(), 3u) << "no more than asked for";
-    EXPECT_GE(times[0] - start, kInterval);
-    for (size_t i = 1; i < times.size(); i++)
-        EXPECT_GE(times[i] - times[i - 1], kInterval * 9 / 10) << i;
+    // None arrives before its time.
+    for (size_t i = 0; i < times.size(); i++)
+        EXPECT_GE(times[i] - start, bigtime_t(i + 1) * kInterval) << i;
     clock->Stop();
 }
 
