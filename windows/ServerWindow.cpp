@@ -310,6 +310,8 @@ void ServerWindow::ask_about_certificate(BMessage* refused)
     answer->AddString("fingerprint", fingerprint);
     auto* alert = new BAlert("Certificate", text.c_str(), "Accept", "Cancel", nullptr,
                              B_WIDTH_AS_USUAL, B_WARNING_ALERT);
+    // Enter takes the rightmost, "Cancel": trust is given only on purpose.
+    alert->SetShortcut(0, 'a');
     alert->Go(new BInvoker(answer, BMessenger(this)));
 }
 
