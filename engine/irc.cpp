@@ -685,6 +685,8 @@ void irc::close_output()
 
 bool irc::fill_buffer()
 {
+    if (!m_transport)
+        return false; // never connected
     for (;;) {
         if (!wait_readable())
             return false;
