@@ -480,9 +480,9 @@ bool irc::start_transport()
             if (left <= 0) {
                 char text[256];
                 snprintf(text, sizeof(text),
-                         "ERROR : TLS handshake timed out: no answer in %d s (if this is a "
+                         "ERROR : TLS handshake timed out: no answer in %g s (if this is a "
                          "plain port, write host:port)\n",
-                         int(sHandshakeTimeout.load() / 1000000));
+                         double(sHandshakeTimeout.load()) / 1e6);
                 post_info(text, true);
                 return false;
             }
