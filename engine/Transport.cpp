@@ -126,7 +126,7 @@ bool Transport::StartTls(const char* host, const char* accepted)
     return true;
 }
 
-Transport::Result Transport::SslResult(int ret, short* events, const char* what)
+Transport::Result Transport::SslResult(int ret, short* events, bool writing, const char* what)
 {
     int error = SSL_get_error(fSsl, ret);
     switch (error) {
@@ -141,8 +141,8 @@ Transport::Result Transport::SslResult(int ret, short* events, const char* what)
         return kClosed;
     case SSL_ERROR_SYSCALL:
         if (errno == EINTR || errno == EAGAIN) {
-            *events = what[0] == 'w' ? POLLOUT : POLLIN;
-            return what[0] == 'w' ? kWantWrite : kWantRead;
+            *events = writing ? POLLOUT : POLLIN;
+            return writing ? kWantWrite : kWantRead;
         }
         if (ERR_peek_error() == 0 && errno == 0) {
             fError = "the server closed the connection";
@@ -173,7 +173,7 @@ Transport::Result Transport::Handshake()
     int ret = SSL_connect(fSsl);
     if (ret != 1) {
         short events = POLLIN;
-        Result result = SslResult(ret, &events, "handshake");
+        Result result = SslResult(ret, &events, false, "handshake");
         fReadEvents = fWriteEvents = events;
         if (result == kClosed) {
             fError = "the server closed the connection during the TLS handshake";
@@ -235,7 +235,7 @@ Transport::Result Transport::Read(char* buffer, size_t size, size_t* got)
         *got = size_t(n);
         return kDone;
     }
-    return SslResult(n, &fReadEvents, "read");
+    return SslResult(n, &fReadEvents, false, "read");
 }
 
 Transport::Result Transport::Write(const char* data, size_t size, size_t* written)
@@ -265,7 +265,7 @@ Transport::Result Transport::Write(const char* data, size_t size, size_t* writte
         *written = size_t(n);
         return kDone;
     }
-    return SslResult(n, &fWriteEvents, "write");
+    return SslResult(n, &fWriteEvents, true, "write");
 }
 
 bool Transport::Buffered() const

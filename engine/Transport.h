@@ -76,7 +76,8 @@ public:
     Transport& operator=(const Transport&) = delete;
 
 private:
-    Result SslResult(int ret, short* events, const char* what);
+    // Sorts an OpenSSL failure; `*events` gets what a retry waits for.
+    Result SslResult(int ret, short* events, bool writing, const char* what);
     bool CheckCertificate();
 
     int fFd;
