@@ -85,8 +85,10 @@ TEST(TlsWindow, ASelfSignedServerIsLetInOnlyAfterAccept)
     EXPECT_NE(text.find("self-signed certificate"), std::string::npos) << text;
     EXPECT_STREQ(alert->ButtonLabel(0), "Accept");
     EXPECT_STREQ(alert->ButtonLabel(1), "Cancel");
-    if (const char* dir = getenv("PELMOR_SNAPSHOTS"))
+    if (const char* dir = getenv("PELMOR_SNAPSHOTS")) {
         client.driver->SavePNG(alert, std::string(dir) + "/tls_alert.png");
+        client.driver->SavePNG(window, std::string(dir) + "/tls_refused.png");
+    }
 
     // Enter is Cancel: nothing is stored and the window stays unconnected.
     client.driver->Click(alert, BPoint(60, 20));
@@ -107,4 +109,6 @@ TEST(TlsWindow, ASelfSignedServerIsLetInOnlyAfterAccept)
         << client.Dump();
     EXPECT_TRUE(client.Printed(address, "TLS: TLSv1.3 ", 3));
     EXPECT_EQ(stored_fingerprint("localhost"), self.fingerprint);
+    if (const char* dir = getenv("PELMOR_SNAPSHOTS"))
+        client.driver->SavePNG(window, std::string(dir) + "/tls_connected.png");
 }
