@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include <Alert.h>
 #include <AppDefs.h>
 #include <Autolock.h>
 #include <Backlog.h>
+#include <Invoker.h>
 #include <MenuItem.h>
 #include <TextControl.h>
 
@@ -66,6 +68,10 @@ std::string after_nick(const std::string& params, const std::string& nick)
     size_t blank = params.find(' ');
     return blank == std::string::npos ? std::string() : params.substr(blank + 1);
 }
+
+// Where a server's entry in the settings keeps the SHA-256 fingerprint of
+// the certificate the user accepted for it.
+const char kFingerprintKey[] = "tls_fingerprint";
 
 bool is_one_of(int code, std::initializer_list<int> codes)
 {
@@ -221,9 +227,10 @@ void ServerWindow::connect()
     const char* text = combo->GetString();
     std::string server = text != nullptr ? text : "";
     std::string host, port;
+    bool tls = false;
     // The engine keeps 255 bytes of each; a longer text is refused, not
     // cut into another server's name.
-    if (!split_server_text(server, &host, &port) || host.size() > 255 || port.size() > 127) {
+    if (!split_server_text(server, &host, &port, &tls) || host.size() > 255 || port.size() > 127) {
         w_print("Not a server: type a host name, optionally followed by \":\" and a port\n", 4);
         return;
     }
@@ -252,6 +259,18 @@ void ServerWindow::connect()
         prefs->Unlock();
         m_irc->set_sasl(login.account.c_str(), login.password.c_str());
     }
+    if (tls) {
+        // A certificate the user accepted for this server before.
+        std::string accepted;
+        if (prefs != nullptr) {
+            prefs->Lock();
+            BMessage entry;
+            if (prefs->GetMsg()->FindMessage(m_server, &entry) == B_OK)
+                accepted = entry.GetString(kFingerprintKey, "");
+            prefs->Unlock();
+        }
+        m_irc->set_tls(true, accepted.c_str());
+    }
     w_print("<<<  starting connection >>>\n", 5);
     m_irc->start();
     if (button != nullptr)
@@ -275,6 +294,70 @@ void ServerWindow::store_server_settings()
     prefs->Lock();
     prefs->GetMsg()->ReplaceMessage(m_server, m_srv_msg);
     prefs->Unlock();
+}
+
+void ServerWindow::ask_about_certificate(BMessage* refused)
+{
+    void* engine = nullptr;
+    refused->FindPointer("engine", &engine);
+    const char* server = refused->GetString("server", "");
+    const char* fingerprint = refused->GetString("fingerprint", "");
+    if (engine != m_irc || *fingerprint == '\0' || m_closing)
+        return;
+    // The fingerprint in two rows of 16 bytes, so the alert stays narrow.
+    std::string rows = fingerprint;
+    if (rows.size() > 48)
+        rows[47] = '\n';
+    std::string text = std::string("The TLS certificate of ") + server +
+                       " is not trusted: " + refused->GetString("reason", "") +
+                       ".\n\nSHA-256 fingerprint:\n" + rows +
+                       "\n\nAccept this certificate for this server and connect again?";
+    auto* answer = new BMessage(MSG_TLS_ANSWER);
+    answer->AddString("server", server);
+    answer->AddString("fingerprint", fingerprint);
+    auto* alert = new BAlert("Certificate", text.c_str(), "Accept", "Cancel", nullptr,
+                             B_WIDTH_AS_USUAL, B_WARNING_ALERT);
+    // Enter takes the rightmost, "Cancel": trust is given only on purpose.
+    alert->SetShortcut(0, 'a');
+    alert->Go(new BInvoker(answer, BMessenger(this)));
+}
+
+void ServerWindow::answer_about_certificate(BMessage* answer)
+{
+    int32 which = -1;
+    answer->FindInt32("which", &which);
+    const char* server = answer->GetString("server", "");
+    const char* fingerprint = answer->GetString("fingerprint", "");
+    if (which != 0 || *server == '\0' || *fingerprint == '\0' || m_closing)
+        return;
+    if (Prefs* prefs = get_app_prefs()) {
+        prefs->Lock();
+        BMessage* settings = prefs->GetMsg();
+        BMessage entry;
+        const bool known = settings->FindMessage(server, &entry) == B_OK;
+        entry.RemoveName(kFingerprintKey);
+        entry.AddString(kFingerprintKey, fingerprint);
+        if (known)
+            settings->ReplaceMessage(server, &entry);
+        else
+            settings->AddMessage(server, &entry);
+        prefs->Unlock();
+    }
+    // A connection to the same server holds its entry and writes it back
+    // when it ends.
+    if (m_irc != nullptr && strcmp(m_server, server) == 0) {
+        m_srv_msg->RemoveName(kFingerprintKey);
+        m_srv_msg->AddString(kFingerprintKey, fingerprint);
+    }
+    w_print("Certificate accepted for this server\n", 3);
+    if (m_irc != nullptr)
+        return;
+    // Again to that server, unless the user has typed another meanwhile.
+    auto* combo = dynamic_cast<newComboBox*>(FindView("server_combo"));
+    const char* text = combo != nullptr ? combo->GetString() : nullptr;
+    std::string host, port;
+    if (text != nullptr && split_server_text(text, &host, &port) && host == server)
+        connect();
 }
 
 void ServerWindow::msg_to_irc(BMessage* msg)
@@ -581,6 +664,12 @@ void ServerWindow::MessageReceived(BMessage* message)
     }
     case MSG_003:
         Activate(true);
+        break;
+    case MSG_TLS_CERT:
+        ask_about_certificate(message);
+        break;
+    case MSG_TLS_ANSWER:
+        answer_about_certificate(message);
         break;
     case MSG_CON:
         if (message->HasBool("no_continue")) {

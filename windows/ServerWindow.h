@@ -44,6 +44,9 @@ enum : uint32 {
     // ("item"), in the main window's thread.
     MSG_MENU_LABEL = 'mlbl',
     MSG_MENU_REMOVE = 'mrmv',
+    // The answer of the alert about a refused TLS certificate ("which":
+    // 0 = Accept; "server", "fingerprint").
+    MSG_TLS_ANSWER = 'tlsa',
 };
 
 // Attempts at a nickname before the user is asked to pick one: the two
@@ -134,6 +137,9 @@ private:
     void publish_nick();
     void shutdown();
     void store_server_settings();
+    // The alert that offers to trust a refused certificate, and its answer.
+    void ask_about_certificate(BMessage* refused);
+    void answer_about_certificate(BMessage* answer);
     void set_menu_label(const char* label);
     void close_children();
     std::string current_nick();
