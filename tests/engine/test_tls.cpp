@@ -188,10 +188,13 @@ protected:
         // The scripted server writes with OpenSSL, which uses write(): a
         // client that hung up must not end the test process.
         signal(SIGPIPE, SIG_IGN);
+        // Some push many lines at once; the pace has tests of its own.
+        irc::set_send_pacing(1, 0);
         irc::set_tls_ca_file(certs.Ca().cert.c_str());
     }
     void TearDown() override
     {
+        irc::set_send_pacing(0, 0);
         for (auto& [owner, engine] : engines) {
             if (engine != nullptr)
                 owner->Drop(engine);
@@ -278,6 +281,7 @@ TEST_F(Tls, AVerifiedConnectionCarriesLinesBothWays)
         // address is not.
         EXPECT_EQ(server.ServerName(), strcmp(host, "localhost") == 0 ? "localhost" : "");
         std::string server_field = host;
+        ASSERT_EQ(server.ReadLine(), "CAP LS 302\n");
         ASSERT_EQ(server.ReadLine(),
                   "USER Pelmor " + local_host_name() + " " + server_field + " :INFO\n");
         ASSERT_TRUE(has_info_start(owner, "TLS: TLSv1.3 ")) << owner->Dump();
@@ -332,6 +336,7 @@ TEST_F(Tls, AnAcceptedFingerprintLetsInThatCertificateOnly)
         TlsServer server(self);
         RecordingLooper* owner = Start("localhost", server.Port(), true, self.fingerprint);
         ASSERT_TRUE(server.Accept());
+        EXPECT_EQ(server.ReadLine(), "CAP LS 302\n") << owner->Dump();
         EXPECT_EQ(server.ReadLine().rfind("USER Pelmor ", 0), 0u) << owner->Dump();
         server.Send("PING :in\r\n");
         EXPECT_EQ(server.ReadLine(), "PONG :in\n");
@@ -348,6 +353,7 @@ TEST_F(Tls, AnAcceptedFingerprintLetsInThatCertificateOnly)
     TlsServer server(other);
     RecordingLooper* owner = Start("localhost", server.Port(), true, other.fingerprint);
     ASSERT_TRUE(server.Accept());
+    EXPECT_EQ(server.ReadLine(), "CAP LS 302\n") << owner->Dump();
     EXPECT_EQ(server.ReadLine().rfind("USER Pelmor ", 0), 0u) << owner->Dump();
 }
 
@@ -420,6 +426,7 @@ TEST_F(Tls, AMegabyteWithoutALineEndIsCutIntoBoundedLines)
     TlsServer server(cert);
     RecordingLooper* owner = Start("localhost", server.Port());
     ASSERT_TRUE(server.Accept());
+    ASSERT_EQ(server.ReadLine(), "CAP LS 302\n");
     ASSERT_NE(server.ReadLine(), "");
     ASSERT_TRUE(server.Send(std::string(1 << 20, 'x')));
     ASSERT_TRUE(server.Send("\r\nPING :after\r\n"));
@@ -438,6 +445,7 @@ TEST_F(Tls, LinesLeftInsideOpenSSLAreReadWithoutMoreTraffic)
     TlsServer server(cert);
     RecordingLooper* owner = Start("localhost", server.Port());
     ASSERT_TRUE(server.Accept());
+    ASSERT_EQ(server.ReadLine(), "CAP LS 302\n");
     ASSERT_NE(server.ReadLine(), "");
     std::string block;
     for (int i = 0; i < 30; i++)
@@ -460,6 +468,7 @@ TEST_F(Tls, WritesTheSocketTakesInPartsArriveWhole)
     TlsServer server(cert, 4096);
     RecordingLooper* owner = Start("localhost", server.Port());
     ASSERT_TRUE(server.Accept());
+    ASSERT_EQ(server.ReadLine(), "CAP LS 302\n");
     ASSERT_NE(server.ReadLine(), "");
     irc* engine = EngineOf(owner);
     // 40 KB while the server reads nothing: the socket fills and the
