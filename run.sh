@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 
 packages=(
     cmake ninja-build g++ pkg-config
-    libsdl2-dev libpango1.0-dev fonts-dejavu-core fonts-wqy-microhei
+    libsdl2-dev libpango1.0-dev fonts-dejavu-core fonts-wqy-microhei libssl-dev ca-certificates
 )
 missing=()
 for package in "${packages[@]}"; do

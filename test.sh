@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 packages=(
     cmake ninja-build g++ clang pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    libsdl2-dev libpango1.0-dev fonts-dejavu-core fonts-wqy-microhei
+    libsdl2-dev libpango1.0-dev fonts-dejavu-core fonts-wqy-microhei libssl-dev ca-certificates
     ngircd xvfb xdotool x11-apps x11-utils x11-xserver-utils xclip openbox libxtst-dev
     desktop-file-utils
 )

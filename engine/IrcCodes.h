@@ -7,10 +7,13 @@
 #include <SupportDefs.h>
 
 enum : uint32 {
-    MSG_IRC = 'irc',   // a classified server line (from the engine) or a command ("cmd", to it)
-    MSG_INF = 'inf',   // an engine status line ("txt")
-    MSG_DBG = 'dbg',   // a copy of raw traffic for the debug window ("debug")
-    MSG_CON = 'con',   // connect/disconnect; from the engine with "no_continue": it ended
+    MSG_IRC = 'irc', // a classified server line (from the engine) or a command ("cmd", to it)
+    MSG_INF = 'inf', // an engine status line ("txt")
+    MSG_DBG = 'dbg', // a copy of raw traffic for the debug window ("debug")
+    MSG_CON = 'con', // connect/disconnect; from the engine with "no_continue": it ended
+    // From the engine: the server's TLS certificate was refused ("server",
+    // "reason", "fingerprint": SHA-256 as "AB:CD:...", "engine").
+    MSG_TLS_CERT = 'tlsc',
     MSG_NTR = 'ntr',   // Enter in a text control ("target": its model message)
     MSG_UMG = 'umg',   // model message of the input line
     MSG_TPC = 'tpc',   // model message of the topic field

@@ -11,6 +11,7 @@
 #include <netdb.h>
 #include <poll.h>
 #include <pthread.h>
+#include <signal.h>
 #include <string>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -22,6 +23,7 @@
 
 #include "DebugTarget.h"
 #include "IrcCodes.h"
+#include "Transport.h"
 #include "format.h"
 
 namespace
@@ -44,6 +46,11 @@ const int32 kPaceBurst = 5;
 const bigtime_t kPaceInterval = 2000000;
 std::atomic<int32> sPaceBurst{kPaceBurst};
 std::atomic<bigtime_t> sPaceInterval{kPaceInterval};
+// How long a TLS handshake may take: a server that accepts the connection
+// and then says nothing (a stalled one, or a plain port that waits for a
+// line) is given up after this.
+const bigtime_t kHandshakeTimeout = 30000000;
+std::atomic<bigtime_t> sHandshakeTimeout{kHandshakeTimeout};
 // How often a paused reader looks at the backlog when it has no
 // descriptor to wait on (eventfd failed).
 const int kBacklogPollMs = 10;
@@ -110,8 +117,9 @@ void* run_lookup(void* data)
 
 irc::irc(BLooper* looper)
     : BHandler("irc"), m_looper(looper),
-      m_backlog(std::make_shared<BPrivate::Backlog>(IRC_BACKLOG_RESUME)), m_addr{},
-      m_socket(-1), m_server{}, m_cur_nick{}, m_user{}, m_port{}, m_port_num(0), m_line{},
+      m_backlog(std::make_shared<BPrivate::Backlog>(IRC_BACKLOG_RESUME)), m_addr{}, m_socket(-1),
+      m_tls(false), m_got_line(false),
+      m_peer_closed(false), m_server{}, m_cur_nick{}, m_user{}, m_port{}, m_port_num(0), m_line{},
       m_thread(-1), m_quit(false), m_closing(false), m_thread_done(false),
       m_wake_fd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_send_open(false), m_window_bytes(0),
       m_pace_tokens(0), m_pace_time(0), m_socket_full(false), m_send_progress(0),
@@ -171,6 +179,22 @@ void irc::set_send_pacing(int32 burst, bigtime_t interval)
     }
     sPaceBurst = std::max<int32>(burst, 1);
     sPaceInterval = std::max<bigtime_t>(interval, 0);
+}
+
+void irc::set_tls(bool tls, const char* accepted)
+{
+    m_tls = tls;
+    m_tls_accepted = accepted != nullptr ? accepted : "";
+}
+
+void irc::set_handshake_timeout(bigtime_t timeout)
+{
+    sHandshakeTimeout = timeout > 0 ? timeout : kHandshakeTimeout;
+}
+
+void irc::set_tls_ca_file(const char* path)
+{
+    Transport::set_extra_ca_file(path);
 }
 
 void irc::set_lookup_function(lookup_function function)
@@ -320,6 +344,12 @@ int32 irc::net_irc_thread()
         return 0;
 
     tNetworkEngine = this;
+    // OpenSSL writes with write(): a peer gone must be an error, not a
+    // signal that ends the process.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     char line[IRC_LINE_SIZE] = {};
     msg_info("start thread\n");
     msg_info("conect to server ...\n");
@@ -327,7 +357,7 @@ int32 irc::net_irc_thread()
     if (!resolve(&m_addr)) {
         if (!m_quit.load())
             msg_info("ERROR : gethostbyname()\n");
-    } else if (connect_socket()) {
+    } else if (connect_socket() && start_transport()) {
         msg_from_srv("conected\n");
         if (!connectclient()) {
             msg_info("ERROR : connectclient()\n");
@@ -352,10 +382,15 @@ int32 irc::net_irc_thread()
                 if (!server_spec(text) && !prefixed && length > 0)
                     post_info(text, false);
             }
+            if (m_peer_closed && !m_got_line && !m_tls && !m_closing.load())
+                post_info("ERROR : the server closed the connection before it sent a line; if "
+                          "this is a TLS port, write host:+port or ircs://host:port\n",
+                          false);
         }
     }
 
     close_output();
+    m_transport.reset();
     int s = m_socket.exchange(-1);
     if (s != -1)
         close(s);
@@ -366,6 +401,8 @@ int32 irc::net_irc_thread()
     end.AddPointer("engine", this);
     // Whether the user ended it: such an end is not tried again.
     end.AddBool("user_quit", m_user_quit.load());
+    // Whether another attempt would end the same way.
+    end.AddBool("final", m_final.load());
     post(&end, true);
     std::lock_guard<std::mutex> lock(m_done_lock);
     m_thread_done = true;
@@ -456,9 +493,84 @@ bool irc::connect_socket()
         return false;
     }
     m_socket = s;
+    return true;
+}
+
+bool irc::start_transport()
+{
+    const int s = m_socket.load();
+    m_transport.reset(new Transport(s));
+    if (m_tls) {
+        if (!m_transport->StartTls(m_server, m_tls_accepted.c_str())) {
+            post_info(("ERROR : TLS: " + m_transport->Error() + "\n").c_str(), true);
+            return false;
+        }
+        msg_info("TLS handshake ...\n");
+        const bigtime_t deadline = system_time() + sHandshakeTimeout.load();
+        for (;;) {
+            if (m_quit.load())
+                return false;
+            Transport::Result result = m_transport->Handshake();
+            if (result == Transport::kDone)
+                break;
+            if (result != Transport::kWantRead && result != Transport::kWantWrite) {
+                report_handshake_failure();
+                return false;
+            }
+            bigtime_t left = deadline - system_time();
+            if (left <= 0) {
+                char text[256];
+                snprintf(text, sizeof(text),
+                         "ERROR : TLS handshake timed out: no answer in %g s (if this is a "
+                         "plain port, write host:port)\n",
+                         double(sHandshakeTimeout.load()) / 1e6);
+                post_info(text, true);
+                return false;
+            }
+            struct pollfd fds[2] = {{s, m_transport->ReadEvents(), 0}, {m_wake_fd, POLLIN, 0}};
+            int ready = poll(fds, 2, int(std::min<bigtime_t>((left + 999) / 1000, INT_MAX)));
+            if (ready < 0 && errno != EINTR)
+                return false;
+            if (ready > 0 && (fds[1].revents & POLLIN) != 0) {
+                uint64_t count;
+                ssize_t ignored = read(m_wake_fd, &count, sizeof(count));
+                (void)ignored;
+            }
+        }
+        msg_info(("TLS: " + m_transport->Description() + "\n").c_str());
+    }
     std::lock_guard<std::mutex> guard(m_send_lock);
     m_send_open = true;
     return true;
+}
+
+void irc::report_handshake_failure()
+{
+    const Transport& transport = *m_transport;
+    std::string text;
+    if (transport.CertificateRefused()) {
+        m_final = true;
+        text = "ERROR : TLS certificate refused: " + transport.Error() + "\n";
+        post_info(text.c_str(), true);
+        if (!transport.Fingerprint().empty()) {
+            post_info(("certificate SHA-256 fingerprint " + transport.Fingerprint() + "\n").c_str(),
+                      true);
+            BMessage refused(MSG_TLS_CERT);
+            refused.AddString("server", m_server);
+            refused.AddString("reason", transport.Error().c_str());
+            refused.AddString("fingerprint", transport.Fingerprint().c_str());
+            refused.AddPointer("engine", this);
+            post(&refused, true);
+        }
+        return;
+    }
+    m_final = transport.PeerNotTls();
+    if (transport.PeerNotTls())
+        text = "ERROR : TLS handshake failed: the server does not speak TLS here (" +
+               transport.Error() + "); if this is a plain port, write host:port\n";
+    else
+        text = "ERROR : TLS handshake failed: " + transport.Error() + "\n";
+    post_info(text.c_str(), true);
 }
 
 bool irc::connectclient()
@@ -551,6 +663,9 @@ bool irc::wait_readable()
             timeout = timeout < 0 ? ms : std::min(timeout, ms);
         }
         bool paused = backlog_full();
+        // Bytes OpenSSL has already taken off the socket wake no poll.
+        if (!paused && m_transport->Buffered())
+            return true;
         if (!paused) {
             int silenceMs = int(std::min<bigtime_t>((silenceLeft + 999) / 1000, INT_MAX));
             timeout = timeout < 0 ? silenceMs : std::min(timeout, silenceMs);
@@ -559,7 +674,9 @@ bool irc::wait_readable()
             timeout = timeout < 0 ? kBacklogPollMs : std::min(timeout, kBacklogPollMs);
         // Paused, the socket is watched only for room to write: its data
         // stays where it is, and its hang-up is found once reading resumes.
-        short events = short((paused ? 0 : POLLIN) | (pending ? POLLOUT : 0));
+        const short readEvents = m_transport->ReadEvents();
+        short events =
+            short((paused ? 0 : readEvents) | (pending ? m_transport->WriteEvents() : 0));
         struct pollfd fds[3] = {{events != 0 ? s : -1, events, 0},
                                 {m_wake_fd, POLLIN, 0},
                                 {paused ? m_backlog->Descriptor() : -1, POLLIN, 0}};
@@ -580,7 +697,7 @@ bool irc::wait_readable()
             ssize_t ignored = read(m_wake_fd, &count, sizeof(count));
             (void)ignored;
         }
-        if (!paused && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+        if (!paused && (fds[0].revents & (readEvents | POLLHUP | POLLERR)) != 0)
             return true;
     }
 }
@@ -607,7 +724,6 @@ void irc::flush_output(bool* pending, bigtime_t* paced_until)
     *paced_until = 0;
     if (m_unsent.load() == 0)
         return;
-    const int s = m_socket.load();
     for (;;) {
         if (m_head_sent == m_head.size()) {
             // Between lines: the thread's own answers first, then the
@@ -642,19 +758,19 @@ void irc::flush_output(bool* pending, bigtime_t* paced_until)
                 return;
             }
         }
-        ssize_t sent = send(s, m_head.data() + m_head_sent, m_head.size() - m_head_sent,
-                            MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent > 0) {
-            m_head_sent += size_t(sent);
+        size_t sent = 0;
+        Transport::Result result =
+            m_transport->Write(m_head.data() + m_head_sent, m_head.size() - m_head_sent, &sent);
+        if (result == Transport::kDone) {
+            m_head_sent += sent;
             std::lock_guard<std::mutex> guard(m_send_lock);
-            m_unsent -= size_t(sent);
+            m_unsent -= sent;
             m_send_progress = system_time();
             m_socket_full = false;
             continue;
         }
-        if (sent < 0 && errno == EINTR)
-            continue;
-        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        // A TLS write may also wait for the socket to be readable.
+        if (result == Transport::kWantWrite || result == Transport::kWantRead) {
             std::lock_guard<std::mutex> guard(m_send_lock);
             m_socket_full = true;
             if (m_unsent.load() > IRC_SEND_LIMIT) {
@@ -689,20 +805,27 @@ void irc::close_output()
 
 bool irc::fill_buffer()
 {
+    if (!m_transport)
+        return false; // never connected
     for (;;) {
         if (!wait_readable())
             return false;
-        ssize_t got = recv(m_socket.load(), m_rbuf, sizeof(m_rbuf), 0);
-        if (got > 0) {
+        size_t got = 0;
+        Transport::Result result = m_transport->Read(m_rbuf, sizeof(m_rbuf), &got);
+        if (result == Transport::kDone) {
             m_last_heard = system_time();
             m_ping_sent = false;
             m_rpos = 0;
-            m_rlen = size_t(got);
+            m_rlen = got;
             return true;
         }
-        if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+        if (result == Transport::kWantRead || result == Transport::kWantWrite)
             continue;
-        return false; // closed by the server, or failed
+        // Closed by the server, or failed.
+        m_peer_closed = true;
+        if (result == Transport::kFailed && m_transport->IsTls() && !m_closing.load())
+            post_info(("ERROR : TLS: " + m_transport->Error() + "\n").c_str(), false);
+        return false;
     }
 }
 
@@ -732,6 +855,7 @@ bool irc::read_line(char* buffer, char** line, size_t* length, bool* plain)
         if (complete)
             break;
     }
+    m_got_line = true;
     *line = utf8_line(m_splitter, current_encoding(), buffer, length);
     *plain = *line == m_splitter.PlainLine();
     return true;

@@ -91,6 +91,7 @@ namespace BPrivate
 {
 class Backlog;
 }
+class Transport;
 
 class irc : public BHandler
 {
@@ -106,6 +107,10 @@ public:
     // is empty. Call before start().
     void set_sasl(const char* account, const char* password);
     bool start();
+    // Before start(): speak TLS, trusting a certificate that fails
+    // verification only when its SHA-256 fingerprint is `accepted`
+    // ("AB:CD:...", or empty for none).
+    void set_tls(bool tls, const char* accepted = "");
 
     const char* get_server_name() const { return m_server; }
     // Whether the server has welcomed the client (001) on this connection.
@@ -166,6 +171,11 @@ public:
     // clients that send faster). An interval of 0 sends them unpaced, for
     // tests that drive many lines; (0, 0) restores the default.
     static void set_send_pacing(int32 burst, bigtime_t interval);
+    // How long a TLS handshake may take: 30 s, or what tests set (0
+    // restores the 30 s).
+    static void set_handshake_timeout(bigtime_t timeout);
+    // A CA file trusted beside the system store, for tests (null: none).
+    static void set_tls_ca_file(const char* path);
 
     // For tests: the engine's messages not yet handled by their loopers,
     // and the bytes queued but not yet taken by the socket.
@@ -195,6 +205,11 @@ private:
 
     bool resolve(std::vector<struct sockaddr_storage>* addresses);
     bool connect_socket();
+    // Sets up the transport on the connected socket and, for TLS, shakes
+    // hands and checks the certificate, staying wakeable; opens the output
+    // once it succeeds (false: the reason is posted, nothing was sent).
+    bool start_transport();
+    void report_handshake_failure();
     // Waits until the socket has data and the window has room for more
     // lines (true), writing queued lines meanwhile; false when the
     // connection is to end (told to stop, or the output overflowed or
@@ -243,6 +258,15 @@ private:
     // order: each is tried until one connects.
     std::vector<struct sockaddr_storage> m_addr;
     std::atomic<int> m_socket;
+    // Set before the thread starts; the transport is the network thread's.
+    bool m_tls;
+    std::string m_tls_accepted;
+    std::unique_ptr<Transport> m_transport;
+    // Whether a whole line came, and whether the server ended the
+    // connection (network thread): a plain connection closed before its
+    // first line is likely a TLS port.
+    bool m_got_line;
+    bool m_peer_closed;
     char m_server[256];
     char m_cur_nick[32];
     char m_user[256];
@@ -263,6 +287,9 @@ private:
     // A QUIT went out from the window (the user's own, typed raw): the end
     // of this connection was asked for.
     std::atomic<bool> m_user_quit{false};
+    // The connection failed in a way another attempt would repeat (a
+    // refused certificate, a plain port taken for TLS): not to be retried.
+    std::atomic<bool> m_final{false};
     std::atomic<bool> m_quit;
     // Set while the destructor waits: the reader no longer pauses.
     std::atomic<bool> m_closing;

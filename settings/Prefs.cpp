@@ -80,6 +80,10 @@ void Prefs::MakeDefault()
     m_default_msg->AddString("nick2", "be_user_2");
     m_default_msg->AddString("name", "my name");
     m_default_msg->AddString("userinfo", "empty");
+    // TLS first: a new user should not send a password in the clear by
+    // picking the first entry.
+    m_default_msg->AddString("server", "ircs://irc.libera.chat");
+    m_default_msg->AddString("server", "ircs://irc.oftc.net");
     m_default_msg->AddString("server", "irc.libera.chat:6667");
     m_default_msg->AddString("server", "irc.oftc.net");
     for (const irc_color_item& item : irc_color)

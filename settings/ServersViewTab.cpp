@@ -187,7 +187,8 @@ void ServersViewTab::MessageReceived(BMessage* message)
         // A server window could not connect to it: tell why, add nothing.
         if (const char* problem = server_problem(m_server_text->Text())) {
             char note[160];
-            snprintf(note, sizeof(note), "Not added. %s: type host or host:port.", problem);
+            snprintf(note, sizeof(note), "Not added. %s: type host, host:port or host:+port (TLS).",
+                     problem);
             set_note(note);
             break;
         }

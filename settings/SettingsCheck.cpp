@@ -53,7 +53,8 @@ const char* server_problem(const char* text)
         return "A server holds no blanks";
     std::string host, port;
     if (!split_server_text(server, &host, &port)) {
-        if (server[0] == '[' && !host.empty())
+        // Only a bracketed address leaves a host behind when it fails.
+        if (!host.empty())
             return "After the address in brackets only :port may follow";
         return "The host name is missing";
     }

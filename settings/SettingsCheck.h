@@ -13,6 +13,7 @@ std::string trim_blanks(const char* text);
 // Null when the trimmed text is a usable nickname; otherwise why not.
 const char* nick_problem(const char* text);
 
-// Null when the trimmed text is `host` or `host:port` with a port of 1 to
-// 65535; otherwise why not.
+// Null when the trimmed text is a server text (ServerText.h: `host`,
+// `host:port`, `host:+port`, `ircs://host[:port]`, addresses in brackets)
+// with a port of 1 to 65535; otherwise why not.
 const char* server_problem(const char* text);

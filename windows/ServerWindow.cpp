@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include <Alert.h>
 #include <AppDefs.h>
 #include <Autolock.h>
 #include <Backlog.h>
+#include <Invoker.h>
 #include <MenuItem.h>
 #include <MessageRunner.h>
 #include <TextControl.h>
@@ -80,6 +82,9 @@ bool valid_port(const std::string& port)
     long value = strtol(port.c_str(), &end, 10);
     return !port.empty() && *end == '\0' && value >= 1 && value <= 65535;
 }
+// Where a server's entry in the settings keeps the SHA-256 fingerprint of
+// the certificate the user accepted for it.
+const char kFingerprintKey[] = "tls_fingerprint";
 
 bool is_one_of(int code, std::initializer_list<int> codes)
 {
@@ -244,9 +249,10 @@ bool ServerWindow::start_engine(const std::string& server)
     Prefs* prefs = get_app_prefs();
     auto* button = dynamic_cast<BControl*>(FindView("Connect"));
     std::string host, port;
+    bool tls = false;
     // The engine keeps 255 bytes of each; a longer text is refused, not
     // cut into another server's name.
-    if (!split_server_text(server, &host, &port) || host.size() > 255 || port.size() > 127) {
+    if (!split_server_text(server, &host, &port, &tls) || host.size() > 255 || port.size() > 127) {
         w_print("Not a server: type a host name, optionally followed by \":\" and a port\n", 4);
         return false;
     }
@@ -277,6 +283,18 @@ bool ServerWindow::start_engine(const std::string& server)
         ServerLogin login = find_server_login(*prefs->GetMsg(), host);
         prefs->Unlock();
         m_irc->set_sasl(login.account.c_str(), login.password.c_str());
+    }
+    if (tls) {
+        // A certificate the user accepted for this server before.
+        std::string accepted;
+        if (prefs != nullptr) {
+            prefs->Lock();
+            BMessage entry;
+            if (prefs->GetMsg()->FindMessage(m_server, &entry) == B_OK)
+                accepted = entry.GetString(kFingerprintKey, "");
+            prefs->Unlock();
+        }
+        m_irc->set_tls(true, accepted.c_str());
     }
     w_print("<<<  starting connection >>>\n", 5);
     m_irc->start();
@@ -333,8 +351,9 @@ void ServerWindow::engine_ended(BMessage* message)
     w_print("<<<  stop connection >>>\n", 5);
     stop_engine();
     std::string host, port;
-    // What the user asked for, and a port no attempt can reach, are final.
-    if (message->GetBool("user_quit", false) || m_closing ||
+    // What the user asked for, and what another attempt would repeat (a
+    // refused certificate, a port that cannot be dialled), are final.
+    if (message->GetBool("user_quit", false) || message->GetBool("final", false) || m_closing ||
         !split_server_text(m_server_text, &host, &port) || !valid_port(port)) {
         show_idle();
         return;
@@ -383,6 +402,73 @@ void ServerWindow::store_server_settings()
     prefs->Lock();
     prefs->GetMsg()->ReplaceMessage(m_server, m_srv_msg);
     prefs->Unlock();
+}
+
+void ServerWindow::ask_about_certificate(BMessage* refused)
+{
+    void* engine = nullptr;
+    refused->FindPointer("engine", &engine);
+    const char* server = refused->GetString("server", "");
+    const char* fingerprint = refused->GetString("fingerprint", "");
+    if (engine != m_irc || *fingerprint == '\0' || m_closing)
+        return;
+    // The fingerprint in two rows of 16 bytes, so the alert stays narrow.
+    std::string rows = fingerprint;
+    if (rows.size() > 48)
+        rows[47] = '\n';
+    std::string text = std::string("The TLS certificate of ") + server +
+                       " is not trusted: " + refused->GetString("reason", "") +
+                       ".\n\nSHA-256 fingerprint:\n" + rows +
+                       "\n\nAccept this certificate for this server and connect again?";
+    auto* answer = new BMessage(MSG_TLS_ANSWER);
+    answer->AddString("server", server);
+    answer->AddString("fingerprint", fingerprint);
+    auto* alert = new BAlert("Certificate", text.c_str(), "Accept", "Cancel", nullptr,
+                             B_WIDTH_AS_USUAL, B_WARNING_ALERT);
+    // Enter takes the rightmost, "Cancel": trust is given only on purpose.
+    alert->SetShortcut(0, 'a');
+    alert->Go(new BInvoker(answer, BMessenger(this)));
+}
+
+void ServerWindow::answer_about_certificate(BMessage* answer)
+{
+    int32 which = -1;
+    answer->FindInt32("which", &which);
+    const char* server = answer->GetString("server", "");
+    const char* fingerprint = answer->GetString("fingerprint", "");
+    if (which != 0 || *server == '\0' || *fingerprint == '\0' || m_closing)
+        return;
+    if (Prefs* prefs = get_app_prefs()) {
+        prefs->Lock();
+        BMessage* settings = prefs->GetMsg();
+        BMessage entry;
+        const bool known = settings->FindMessage(server, &entry) == B_OK;
+        entry.RemoveName(kFingerprintKey);
+        entry.AddString(kFingerprintKey, fingerprint);
+        if (known)
+            settings->ReplaceMessage(server, &entry);
+        else
+            settings->AddMessage(server, &entry);
+        prefs->Unlock();
+    }
+    // A connection to the same server holds its entry and writes it back
+    // when it ends.
+    if (m_irc != nullptr && strcmp(m_server, server) == 0) {
+        m_srv_msg->RemoveName(kFingerprintKey);
+        m_srv_msg->AddString(kFingerprintKey, fingerprint);
+    }
+    w_print("Certificate accepted for this server\n", 3);
+    if (m_irc != nullptr)
+        return;
+    // Again to that server, unless the user has typed another meanwhile.
+    auto* combo = dynamic_cast<newComboBox*>(FindView("server_combo"));
+    const char* text = combo != nullptr ? combo->GetString() : nullptr;
+    std::string host, port;
+    if (text != nullptr && split_server_text(text, &host, &port) && host == server) {
+        // At once, not after a pending wait.
+        m_retry.reset();
+        connect();
+    }
 }
 
 void ServerWindow::msg_to_irc(BMessage* msg)
@@ -698,6 +784,12 @@ void ServerWindow::MessageReceived(BMessage* message)
     }
     case MSG_003:
         Activate(true);
+        break;
+    case MSG_TLS_CERT:
+        ask_about_certificate(message);
+        break;
+    case MSG_TLS_ANSWER:
+        answer_about_certificate(message);
         break;
     case MSG_CON:
         if (message->HasBool("no_continue")) {

@@ -60,6 +60,9 @@ enum : uint32 {
     MSG_RECONNECT = 'rcon',
     // To a channel window: the connection ended, its member list is stale.
     MSG_MEMBERS_STALE = 'mstl',
+    // The answer of the alert about a refused TLS certificate ("which":
+    // 0 = Accept; "server", "fingerprint").
+    MSG_TLS_ANSWER = 'tlsa',
 };
 
 // Attempts at a nickname before the user is asked to pick one: the two
@@ -168,6 +171,9 @@ private:
     void engine_ended(BMessage* message);
     void schedule_retry(bool wasRegistered);
     void rejoin_channels();
+    // The alert that offers to trust a refused certificate, and its answer.
+    void ask_about_certificate(BMessage* refused);
+    void answer_about_certificate(BMessage* answer);
     void set_menu_label(const char* label);
     void close_children();
     std::string current_nick();

@@ -29,10 +29,27 @@ public:
         return nullptr;
     }
 
+    // A certificate, its key and Diffie-Hellman parameters (PEM files):
+    // the server then also listens for TLS on TlsPort().
+    struct Tls {
+        std::string cert, key, dh;
+    };
+
     // `ipv6`: on ::1 only, not on 127.0.0.1.
-    explicit Ngircd(bool ipv6 = false) : fIpv6(ipv6)
+    explicit Ngircd(bool ipv6 = false, const Tls* tls = nullptr) : fIpv6(ipv6)
     {
         fPort = FreePort();
+        std::string ssl;
+        if (tls != nullptr) {
+            do
+                fTlsPort = FreePort();
+            while (fTlsPort == fPort);
+            ssl = "[SSL]\n"
+                  "    CertFile = " +
+                  tls->cert + "\n    KeyFile = " + tls->key + "\n" +
+                  (tls->dh.empty() ? "" : "    DHFile = " + tls->dh + "\n") +
+                  "    Ports = " + std::to_string(fTlsPort) + "\n";
+        }
         chmod(fDir.Path().c_str(), 0755);
         std::string config = fDir / "ngircd.conf";
         TestDir::WriteFile(config, "[Global]\n"
@@ -55,13 +72,14 @@ public:
                                        "[Options]\n"
                                        "    DNS = no\n"
                                        "    Ident = no\n"
-                                       "    PAM = no\n");
+                                       "    PAM = no\n" +
+                                       ssl);
         Start();
     }
 
     ~Ngircd() { Stop(); }
 
-    // Starts the server (again) on its port; true once it takes connections.
+    // Starts the server (again) on its ports; true once it takes connections.
     bool Start()
     {
         const char* binary = Binary();
@@ -81,7 +99,7 @@ public:
         }
         // Ready once it accepts connections.
         for (int i = 0; i < 200 && !fReady; i++) {
-            fReady = CanConnect();
+            fReady = CanConnect(fPort) && (fTlsPort == 0 || CanConnect(fTlsPort));
             if (!fReady)
                 usleep(50000);
         }
@@ -108,6 +126,7 @@ public:
 
     bool Ready() const { return fReady; }
     std::string Port() const { return std::to_string(fPort); }
+    std::string TlsPort() const { return std::to_string(fTlsPort); }
     std::string Log() const { return TestDir::ReadFile(fDir / "ngircd.log"); }
 
     Ngircd(const Ngircd&) = delete;
@@ -130,11 +149,11 @@ private:
         return port;
     }
 
-    bool CanConnect() const
+    bool CanConnect(uint16_t port) const
     {
         struct sockaddr_storage address {
         };
-        socklen_t length = Loopback(&address, fPort);
+        socklen_t length = Loopback(&address, port);
         int s = socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
         bool ok = connect(s, reinterpret_cast<struct sockaddr*>(&address), length) == 0;
         close(s);
@@ -160,6 +179,7 @@ private:
     bool fIpv6 = false;
     TestDir fDir;
     uint16_t fPort = 0;
+    uint16_t fTlsPort = 0;
     pid_t fPid = -1;
     bool fReady = false;
 };

@@ -4,6 +4,7 @@
 
 #include "EngineTestSupport.h"
 #include "Ngircd.h"
+#include "TestCerts.h"
 
 #include <netdb.h>
 #include <sys/socket.h>
@@ -17,11 +18,12 @@ struct Client {
     irc* engine = new irc(owner);
 
     Client(const std::string& port, const std::string& nick, const std::string& nick2,
-           const char* host = "127.0.0.1")
+           const char* host = "127.0.0.1", bool tls = false)
     {
         owner->Adopt(engine);
         owner->Answer433(engine, nick, nick2);
         engine->setup(host, "Pelmor", port.c_str());
+        engine->set_tls(tls);
         engine->start();
     }
     ~Client()
@@ -179,4 +181,121 @@ TEST(Ngircd, AnIpv6OnlyServerIsReachedByAddressAndByName)
     const bool registered = byName.WaitLine("001", "irc.pelmor.test", "name :");
     irc::set_lookup_function(nullptr);
     EXPECT_TRUE(registered) << byName.owner->Dump();
+}
+
+namespace
+{
+
+// An ngircd that also listens for TLS with `cert`.
+struct TlsNgircd {
+    TestCerts& certs;
+    Ngircd::Tls files;
+    Ngircd server;
+    TlsNgircd(TestCerts& all, const TestCerts::Cert& cert)
+        : certs(all), files{cert.cert, cert.key, all.DhParams()}, server(false, &files)
+    {
+    }
+};
+
+bool waits_for_start(Client& client, const std::string& start, int timeoutMs)
+{
+    return client.owner->WaitFor(
+        [&](const std::vector<BMessage>& all) {
+            for (const BMessage& m : all)
+                if (m.what == MSG_INF && std::string(m.GetString("txt", "")).rfind(start, 0) == 0)
+                    return true;
+            return false;
+        },
+        timeoutMs);
+}
+
+} // namespace
+
+TEST(NgircdTls, TwoClientsTalkOverVerifiedTls)
+{
+    ASSERT_NE(Ngircd::Binary(), nullptr);
+    TestCerts certs;
+    irc::set_tls_ca_file(certs.Ca().cert.c_str());
+    TlsNgircd tls(certs, certs.Server("localhost", {"DNS:localhost", "IP:127.0.0.1"}));
+    ASSERT_TRUE(tls.server.Ready()) << tls.server.Log();
+
+    Client alice(tls.server.TlsPort(), "alice", "alice_", "localhost", true);
+    Client bob(tls.server.TlsPort(), "bob", "bob_", "127.0.0.1", true);
+    ASSERT_TRUE(alice.WaitLine("001", "irc.pelmor.test", "alice :")) << alice.owner->Dump();
+    ASSERT_TRUE(bob.WaitLine("001", "irc.pelmor.test", "bob :")) << bob.owner->Dump();
+    ASSERT_TRUE(alice.WaitInfoStart("TLS: TLSv1.")) << alice.owner->Dump();
+
+    alice.Command("/JOIN #secure");
+    ASSERT_TRUE(alice.WaitLine("366", "irc.pelmor.test", "alice #secure ")) << alice.owner->Dump();
+    bob.Command("/JOIN #secure");
+    ASSERT_TRUE(alice.WaitLine("JOIN", "bob", ":#secure")) << alice.owner->Dump();
+    alice.Command("/MSG #secure over tls \xC3\xA9");
+    ASSERT_TRUE(bob.WaitLine("PRIVMSG", "alice", "#secure :over tls \xC3\xA9\n"))
+        << bob.owner->Dump();
+    bob.Command("/MSG #secure and back");
+    ASSERT_TRUE(alice.WaitLine("PRIVMSG", "bob", "#secure :and back\n")) << alice.owner->Dump();
+    irc::set_tls_ca_file(nullptr);
+}
+
+TEST(NgircdTls, WrongNamesAndSelfSignedCertificatesAreRefused)
+{
+    ASSERT_NE(Ngircd::Binary(), nullptr);
+    TestCerts certs;
+    irc::set_tls_ca_file(certs.Ca().cert.c_str());
+    struct Case {
+        TestCerts::Cert cert;
+        const char* reason;
+    } cases[] = {
+        {certs.Server("other", {"DNS:irc.other.example"}), "hostname mismatch"},
+        {certs.Server("self", {"DNS:localhost"}, -3600, 86400, true), "self-signed certificate"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        TlsNgircd tls(certs, c.cert);
+        ASSERT_TRUE(tls.server.Ready()) << tls.server.Log();
+        Client client(tls.server.TlsPort(), "carol", "carol_", "localhost", true);
+        ASSERT_TRUE(client.owner->WaitForCode(MSG_CON)) << client.owner->Dump();
+        EXPECT_TRUE(
+            waits_for_start(client, std::string("ERROR : TLS certificate refused: ") + c.reason, 0))
+            << client.owner->Dump();
+        // The server never saw a client register: nothing was sent.
+        for (const BMessage& m : client.owner->Messages())
+            EXPECT_NE(m.what, uint32(MSG_IRC)) << client.owner->Dump();
+    }
+    irc::set_tls_ca_file(nullptr);
+}
+
+TEST(NgircdTls, PlainToTheTlsPortAndTlsToThePlainPortSayWhatWentWrong)
+{
+    ASSERT_NE(Ngircd::Binary(), nullptr);
+    TestCerts certs;
+    irc::set_tls_ca_file(certs.Ca().cert.c_str());
+    TlsNgircd tls(certs, certs.Server("localhost", {"DNS:localhost"}));
+    ASSERT_TRUE(tls.server.Ready()) << tls.server.Log();
+
+    bigtime_t start = system_time();
+    Client plain(tls.server.TlsPort(), "dave", "dave_", "localhost", false);
+    ASSERT_TRUE(plain.owner->WaitForCode(MSG_CON, 5000)) << plain.owner->Dump();
+    EXPECT_LT(system_time() - start, 5000000);
+    EXPECT_TRUE(waits_for_start(plain,
+                                "ERROR : the server closed the connection before it sent "
+                                "a line; if this is a TLS port, write host:+port",
+                                0))
+        << plain.owner->Dump();
+
+    // ngircd's plain port says nothing until it gets a line, so a TLS
+    // hello there stalls like a silent server: the handshake time-out
+    // (shortened here from 30 s) ends it, naming the likely cause.
+    irc::set_handshake_timeout(2000000);
+    start = system_time();
+    Client secure(tls.server.Port(), "erin", "erin_", "localhost", true);
+    ASSERT_TRUE(secure.owner->WaitForCode(MSG_CON, 6000)) << secure.owner->Dump();
+    EXPECT_LT(system_time() - start, 5000000);
+    EXPECT_TRUE(waits_for_start(secure,
+                                "ERROR : TLS handshake timed out: no answer in 2 s (if this is "
+                                "a plain port, write host:port)",
+                                0))
+        << secure.owner->Dump();
+    irc::set_handshake_timeout(0);
+    irc::set_tls_ca_file(nullptr);
 }

@@ -452,12 +452,34 @@ TEST(SettingsCheck, Nicknames)
 
 TEST(SettingsCheck, Servers)
 {
-    for (const char* good : {"irc.libera.chat", "irc.libera.chat:6667", "127.0.0.1:1",
-                             "localhost:65535", " irc.oftc.net ", "[::1]", "[2001:db8::1]:6697"})
+    for (const char* good :
+         {"irc.libera.chat", "irc.libera.chat:6667", "127.0.0.1:1", "localhost:65535",
+          " irc.oftc.net ", "[::1]", "[2001:db8::1]:6697", "host:+80", "[::1]:+6697",
+          "ircs://irc.libera.chat", "IRCS://irc.oftc.net:7000/"})
         EXPECT_EQ(server_problem(good), nullptr) << good;
-    for (const char* bad : {"", "  ", ":6667", "host:", "host:0", "host:65536", "host:99999999999",
-                            "host:-1", "host:+80", "host:80:81", "host:8 0", "a b", "[::1",
-                            "[]:6667", "[::1]6667", "[::1]:", "[::1]:0"})
+    for (const char* bad : {"",
+                            "  ",
+                            ":6667",
+                            "host:",
+                            "host:0",
+                            "host:65536",
+                            "host:99999999999",
+                            "host:-1",
+                            "host:++80",
+                            "host:+",
+                            "host:+0",
+                            "ircs://",
+                            "ircs://:6697",
+                            "ircs://host:",
+                            "ircs://[::1",
+                            "host:80:81",
+                            "host:8 0",
+                            "a b",
+                            "[::1",
+                            "[]:6667",
+                            "[::1]6667",
+                            "[::1]:",
+                            "[::1]:0"})
         EXPECT_NE(server_problem(bad), nullptr) << bad;
     EXPECT_NE(server_problem(std::string(256, 'h').c_str()), nullptr);
     EXPECT_EQ(server_problem(std::string(255, 'h').c_str()), nullptr);
@@ -469,22 +491,37 @@ TEST(ServerText, HostAndPortWithIpv6InBrackets)
         const char* text;
         bool ok;
         const char *host, *port;
+        bool tls;
     } cases[] = {
-        {"irc.example.org", true, "irc.example.org", "6667"},
-        {"irc.example.org:7000", true, "irc.example.org", "7000"},
-        {"[2001:db8::1]:6697", true, "2001:db8::1", "6697"},
-        {"[::1]", true, "::1", "6667"},
-        {"[::1", false, "", ""},
-        {"[::1]x", false, "", ""},
-        {"[]", false, "", ""},
-        {":6667", false, "", ""},
+        {"irc.example.org", true, "irc.example.org", "6667", false},
+        {"irc.example.org:7000", true, "irc.example.org", "7000", false},
+        {"[2001:db8::1]:6697", true, "2001:db8::1", "6697", false},
+        {"[::1]", true, "::1", "6667", false},
+        {"[::1", false, "", "", false},
+        {"[::1]x", false, "", "", false},
+        {"[]", false, "", "", false},
+        {":6667", false, "", "", false},
+        // TLS: "+" before the port, or the ircs scheme (6697 by default).
+        {"irc.example.org:+6697", true, "irc.example.org", "6697", true},
+        {"[::1]:+6697", true, "::1", "6697", true},
+        {"ircs://irc.example.org", true, "irc.example.org", "6697", true},
+        {"ircs://irc.example.org:7000", true, "irc.example.org", "7000", true},
+        {"ircs://irc.example.org/", true, "irc.example.org", "6697", true},
+        {"ircs://[2001:db8::1]:7000", true, "2001:db8::1", "7000", true},
+        {"ircs://[2001:db8::1]", true, "2001:db8::1", "6697", true},
+        {"ircs://", false, "", "", true},
+        {"ircs://[::1]x", false, "", "", true},
+        // Only the scheme is TLS, not a host that happens to look like it.
+        {"ircs.example.org", true, "ircs.example.org", "6667", false},
     };
     for (const Case& c : cases) {
         std::string host, port;
-        EXPECT_EQ(split_server_text(c.text, &host, &port), c.ok) << c.text;
+        bool tls = !c.tls;
+        EXPECT_EQ(split_server_text(c.text, &host, &port, &tls), c.ok) << c.text;
         if (c.ok) {
             EXPECT_EQ(host, c.host) << c.text;
             EXPECT_EQ(port, c.port) << c.text;
+            EXPECT_EQ(tls, c.tls) << c.text;
         }
     }
 }
