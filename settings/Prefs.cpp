@@ -142,8 +142,8 @@ void Prefs::KeepDamagedCopy()
 
     BFile in(m_entry, B_READ_ONLY);
     BFile out(copy.c_str(), B_WRITE_ONLY | B_CREATE_FILE | B_FAIL_IF_EXISTS);
-    bool kept = in.InitCheck() == B_OK && out.InitCheck() == B_OK &&
-                chmod(copy.c_str(), kFileMode) == 0;
+    bool kept =
+        in.InitCheck() == B_OK && out.InitCheck() == B_OK && chmod(copy.c_str(), kFileMode) == 0;
     char buffer[64 * 1024];
     while (kept) {
         ssize_t got = in.Read(buffer, sizeof(buffer));

@@ -23,6 +23,27 @@
 #include <Message.h>
 #include <irc.h>
 
+// A listening socket on 127.0.0.1 on a free port; `receiveBuffer` > 0
+// gives accepted connections a receive buffer that small.
+inline int listen_on_loopback(int receiveBuffer, int* port)
+{
+    int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+    if (receiveBuffer > 0)
+        setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
+    struct sockaddr_in address {
+    };
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener, reinterpret_cast<struct sockaddr*>(&address), sizeof(address));
+    listen(listener, 4);
+    socklen_t length = sizeof(address);
+    getsockname(listener, reinterpret_cast<struct sockaddr*>(&address), &length);
+    *port = ntohs(address.sin_port);
+    return listener;
+}
+
 class ScriptedServer
 {
 public:
@@ -31,20 +52,7 @@ public:
     // server that reads slowly then makes the client's sends partial.
     explicit ScriptedServer(int receiveBuffer = 0)
     {
-        fListener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        int one = 1;
-        setsockopt(fListener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
-        if (receiveBuffer > 0)
-            setsockopt(fListener, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
-        struct sockaddr_in address {
-        };
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fListener, reinterpret_cast<struct sockaddr*>(&address), sizeof(address));
-        listen(fListener, 4);
-        socklen_t length = sizeof(address);
-        getsockname(fListener, reinterpret_cast<struct sockaddr*>(&address), &length);
-        fPort = ntohs(address.sin_port);
+        fListener = listen_on_loopback(receiveBuffer, &fPort);
     }
     ~ScriptedServer()
     {
@@ -171,7 +179,7 @@ private:
 
     int fListener = -1;
     int fClient = -1;
-    uint16_t fPort = 0;
+    int fPort = 0;
     bool fClosed = false;
     std::string fPending;
 };

@@ -33,18 +33,7 @@ public:
         fContext = SSL_CTX_new(TLS_server_method());
         SSL_CTX_use_certificate_file(fContext, cert.cert.c_str(), SSL_FILETYPE_PEM);
         SSL_CTX_use_PrivateKey_file(fContext, cert.key.c_str(), SSL_FILETYPE_PEM);
-        fListener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (receiveBuffer > 0)
-            setsockopt(fListener, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
-        struct sockaddr_in address {
-        };
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fListener, reinterpret_cast<struct sockaddr*>(&address), sizeof(address));
-        listen(fListener, 4);
-        socklen_t length = sizeof(address);
-        getsockname(fListener, reinterpret_cast<struct sockaddr*>(&address), &length);
-        fPort = ntohs(address.sin_port);
+        fListener = listen_on_loopback(receiveBuffer, &fPort);
     }
     ~TlsServer()
     {
@@ -155,7 +144,7 @@ private:
     SSL* fSsl = nullptr;
     int fListener = -1;
     int fClient = -1;
-    uint16_t fPort = 0;
+    int fPort = 0;
     bool fClosed = false;
     std::string fPending;
     std::string fServerName;
