@@ -48,8 +48,10 @@ std::atomic<int32> sPaceBurst{kPaceBurst};
 std::atomic<bigtime_t> sPaceInterval{kPaceInterval};
 // How long a TLS handshake may take: a server that accepts the connection
 // and then says nothing (a stalled one, or a plain port that waits for a
-// line) is given up after this.
-const bigtime_t kHandshakeTimeout = 30000000;
+// line) is given up after this. A handshake takes a few round trips, well
+// under a second even on slow links; a user who wrote TLS for a plain port
+// should not wait long to hear so.
+const bigtime_t kHandshakeTimeout = 10000000;
 std::atomic<bigtime_t> sHandshakeTimeout{kHandshakeTimeout};
 // How often a paused reader looks at the backlog when it has no
 // descriptor to wait on (eventfd failed).

@@ -171,8 +171,8 @@ public:
     // clients that send faster). An interval of 0 sends them unpaced, for
     // tests that drive many lines; (0, 0) restores the default.
     static void set_send_pacing(int32 burst, bigtime_t interval);
-    // How long a TLS handshake may take: 30 s, or what tests set (0
-    // restores the 30 s).
+    // How long a TLS handshake may take: 10 s, or what tests set (0
+    // restores the 10 s).
     static void set_handshake_timeout(bigtime_t timeout);
     // A CA file trusted beside the system store, for tests (null: none).
     static void set_tls_ca_file(const char* path);

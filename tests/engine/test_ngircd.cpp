@@ -285,7 +285,7 @@ TEST(NgircdTls, PlainToTheTlsPortAndTlsToThePlainPortSayWhatWentWrong)
 
     // ngircd's plain port says nothing until it gets a line, so a TLS
     // hello there stalls like a silent server: the handshake time-out
-    // (shortened here from 30 s) ends it, naming the likely cause.
+    // (shortened here from 10 s) ends it, naming the likely cause.
     irc::set_handshake_timeout(2000000);
     start = system_time();
     Client secure(tls.server.Port(), "erin", "erin_", "localhost", true);
