@@ -84,11 +84,6 @@ void for_each_capability(const std::string& list, Function each)
     }
 }
 
-bool is_number(const std::string& command, const char* code)
-{
-    return command == code;
-}
-
 } // namespace
 
 std::string CapNegotiation::Start(const std::string& account, const std::string& password)
@@ -127,7 +122,7 @@ void CapNegotiation::Listed(const std::string& capabilities)
     });
 }
 
-void CapNegotiation::Acknowledged(const std::string& capabilities, Result*)
+void CapNegotiation::Acknowledged(const std::string& capabilities)
 {
     for_each_capability(capabilities, [this](const std::string& name, const std::string&) {
         if (strcasecmp(name.c_str(), "sasl") == 0)
@@ -180,7 +175,7 @@ bool CapNegotiation::Feed(const char* line, size_t length, Result* result)
                 fState = State::Requested;
             }
         } else if (strcasecmp(sub.c_str(), "ACK") == 0 && fState == State::Requested) {
-            Acknowledged(capability_list(parts, 2), result);
+            Acknowledged(capability_list(parts, 2));
             if (more)
                 return true;
             if (fGotSasl && !fAccount.empty()) {
@@ -218,17 +213,17 @@ bool CapNegotiation::Feed(const char* line, size_t length, Result* result)
     if (fState != State::Authenticating && fState != State::AwaitingResult)
         return false;
     std::string text = parts.hasTrailing ? parts.trailing : std::string();
-    if (is_number(command, "900")) {
+    if (command == "900") {
         fLoggedIn = true;
         result->notes.push_back("SASL: " + (text.empty() ? std::string("logged in") : text) + "\n");
         return true;
     }
-    if (is_number(command, "903")) {
+    if (command == "903") {
         End(result);
         return true;
     }
-    if (is_number(command, "902") || is_number(command, "904") || is_number(command, "905") ||
-        is_number(command, "906") || is_number(command, "907")) {
+    if (command == "902" || command == "904" || command == "905" || command == "906" ||
+        command == "907") {
         result->notes.push_back("SASL login failed (" + command + ": " +
                                 (text.empty() ? std::string("no reason given") : text) +
                                 "): registering without it\n");
@@ -237,7 +232,7 @@ bool CapNegotiation::Feed(const char* line, size_t length, Result* result)
         return true;
     }
     // The list of mechanisms the server offers, sent before its 904.
-    return is_number(command, "908");
+    return command == "908";
 }
 
 std::string CapNegotiation::Base64(const std::string& bytes)

@@ -54,7 +54,7 @@ private:
 
     void End(Result* result);
     void Listed(const std::string& capabilities);
-    void Acknowledged(const std::string& capabilities, Result* result);
+    void Acknowledged(const std::string& capabilities);
 
     State fState = State::Done;
     std::string fAccount;

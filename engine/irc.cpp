@@ -874,7 +874,6 @@ bool irc::queue_line(const char* line, bool urgent, const char* debug_text)
         return false;
     char wire[LINE_MAX_WIRE + 1];
     size_t length = line_to_wire(current_encoding(), line, wire);
-    const bool own = urgent;
     size_t unsent;
     bool queueFull;
     {
@@ -884,7 +883,7 @@ bool irc::queue_line(const char* line, bool urgent, const char* debug_text)
         unsent = m_unsent.load();
         // Lines waiting for their turn are the user's: refuse more than
         // the limit, but keep the connection.
-        queueFull = !own && sPaceInterval.load() > 0 && m_window_bytes + length > IRC_SEND_LIMIT;
+        queueFull = !urgent && sPaceInterval.load() > 0 && m_window_bytes + length > IRC_SEND_LIMIT;
         if (!queueFull) {
             // A burst from a window may run ahead of the network thread;
             // what counts is what the socket does not take.
@@ -895,8 +894,8 @@ bool irc::queue_line(const char* line, bool urgent, const char* debug_text)
                 wake();
                 return false;
             }
-            (own ? m_own_lines : m_window_lines).emplace_back(wire, length);
-            if (!own)
+            (urgent ? m_own_lines : m_window_lines).emplace_back(wire, length);
+            if (!urgent)
                 m_window_bytes += length;
             if (unsent == 0)
                 m_send_progress = system_time();
@@ -912,7 +911,7 @@ bool irc::queue_line(const char* line, bool urgent, const char* debug_text)
     // hears of another thread's when they are the first to wait (it is then
     // perhaps asleep without an eye on the socket's room) or go ahead of
     // paced ones.
-    if (tNetworkEngine != this && (unsent == 0 || own))
+    if (tNetworkEngine != this && (unsent == 0 || urgent))
         wake();
     return true;
 }

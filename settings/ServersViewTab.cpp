@@ -180,7 +180,7 @@ void ServersViewTab::MessageReceived(BMessage* message)
         if (m_showing_login || host.empty())
             break;
         m_logins[host] = ServerLogin{m_account->Text(), m_password->Text()};
-        m_logins_changed[host] = true;
+        m_logins_changed.insert(host);
         break;
     }
     case MSG_MAD1: {
@@ -271,8 +271,8 @@ void ServersViewTab::DetachedFromWindow()
         int32 index = marked != nullptr ? field->Menu()->IndexOf(marked) : -1;
         if (index >= 0 && index < ENCODING_COUNT)
             settings->ReplaceInt16("encoding", int16(sc_en[index].code));
-        for (const auto& changed : m_logins_changed)
-            store_server_login(settings, changed.first, m_logins[changed.first]);
+        for (const std::string& host : m_logins_changed)
+            store_server_login(settings, host, m_logins[host]);
         prefs->Unlock();
     }
     BView::DetachedFromWindow();

@@ -15,6 +15,7 @@
 // host (ServerLogin.h), edited in place and stored with the list.
 
 #include <map>
+#include <set>
 #include <string>
 
 #include <SupportDefs.h>
@@ -56,7 +57,7 @@ private:
 
     // Every host's login as edited here, written back when the page goes.
     std::map<std::string, ServerLogin> m_logins;
-    std::map<std::string, bool> m_logins_changed;
+    std::set<std::string> m_logins_changed;
     bool m_showing_login = false;
     BTextControl* m_account = nullptr;
     BTextControl* m_password = nullptr;
